@@ -1,0 +1,46 @@
+#pragma once
+
+#include "core/prompts.h"
+
+#include <QList>
+#include <QString>
+
+#include <deque>
+#include <optional>
+
+namespace tarv::testsupport {
+
+// Prompts answered from a script: each file or colour request takes the next
+// queued answer (nothing queued means the operator cancelled). Everything shown is
+// recorded so tests can check text, title and icon.
+class ScriptedPrompts final : public core::Prompts
+{
+public:
+    struct Shown
+    {
+        QString text;
+        QString title;
+        core::PromptIcon icon;
+        bool modal;
+    };
+
+    void message(const QString &text, const QString &title, core::PromptIcon icon) override;
+    void notify(const QString &text, const QString &title, core::PromptIcon icon) override;
+    std::optional<QString> saveFileName(const core::FileDialogOptions &options) override;
+    std::optional<QString> openFileName(const core::FileDialogOptions &options) override;
+    std::optional<std::uint32_t> chooseColor() override;
+
+    // Queue answers; std::nullopt queues a cancel.
+    void queueFile(std::optional<QString> answer) { m_files.push_back(std::move(answer)); }
+    void queueColor(std::optional<std::uint32_t> answer) { m_colors.push_back(answer); }
+
+    QList<Shown> shown; // every message and notification, in order
+    QList<core::FileDialogOptions> fileRequests; // every file dialog asked for
+    int colorRequests = 0;
+
+private:
+    std::deque<std::optional<QString>> m_files;
+    std::deque<std::optional<std::uint32_t>> m_colors;
+};
+
+} // namespace tarv::testsupport
