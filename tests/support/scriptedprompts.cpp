@@ -17,9 +17,11 @@ std::optional<QString> ScriptedPrompts::saveFileName(const core::FileDialogOptio
     fileRequests.append(options);
     if (m_files.empty())
         return std::nullopt;
-    auto answer = m_files.front();
+    const Answer answer = m_files.front();
     m_files.pop_front();
-    return answer;
+    if (answer.cancelled)
+        return std::nullopt;
+    return answer.text;
 }
 
 std::optional<QString> ScriptedPrompts::openFileName(const core::FileDialogOptions &options)

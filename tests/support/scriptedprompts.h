@@ -31,7 +31,10 @@ public:
     std::optional<std::uint32_t> chooseColor() override;
 
     // Queue answers; std::nullopt queues a cancel.
-    void queueFile(std::optional<QString> answer) { m_files.push_back(std::move(answer)); }
+    void queueFile(const std::optional<QString> &answer)
+    {
+        m_files.push_back({!answer.has_value(), answer.value_or(QString())});
+    }
     void queueColor(std::optional<std::uint32_t> answer) { m_colors.push_back(answer); }
 
     QList<Shown> shown; // every message and notification, in order
@@ -39,7 +42,12 @@ public:
     int colorRequests = 0;
 
 private:
-    std::deque<std::optional<QString>> m_files;
+    struct Answer
+    {
+        bool cancelled;
+        QString text;
+    };
+    std::deque<Answer> m_files;
     std::deque<std::optional<std::uint32_t>> m_colors;
 };
 
