@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/acquisitionstate.h"
+#include "core/replacefile.h"
 
 #include <QString>
 
@@ -16,13 +17,6 @@ namespace tarv::core {
 inline constexpr auto ComPortFileName = "tarv.con";
 inline constexpr auto CardSettingsFileName = "tarvo.con";
 inline constexpr auto LogSettingsFileName = "tarvs.con";
-
-struct WriteResult
-{
-    bool ok = false;
-    QString path;
-    QString error; // for the operator when !ok
-};
 
 struct ReadResult
 {
