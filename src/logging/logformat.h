@@ -1,0 +1,55 @@
+#pragma once
+
+#include "core/acquisitionstate.h"
+
+#include <QChar>
+#include <QDateTime>
+#include <QString>
+
+namespace tarv::logging {
+
+// The separators of the user's regional settings that a log line uses.
+struct RegionalSeparators
+{
+    QChar decimalPoint = QLatin1Char('.');
+    QString date = QStringLiteral("/"); // stands between dd, mm and yy
+    QString time = QStringLiteral(":"); // stands between hh, mm and ss
+};
+
+// Read from the default QLocale: the decimal point directly, the date and time
+// separators as the first punctuation mark of the locale's short date and time
+// formats. A format without one (the C locale writes "d MMM yyyy") keeps "/" or ":".
+RegionalSeparators regionalSeparators();
+
+// The text between channel fields: 1 "," (also for any value outside 1..3, which
+// only a hand-edited settings file can produce), 2 four blanks (the log format's
+// "tab" has always been blanks, never a tab character), 3 one blank.
+QString fieldSeparator(core::Integer separatorMode);
+
+// Whether any of channels 0..7 is enabled for saving.
+bool anyChannelEnabled(const core::AcquisitionState &state);
+
+// The names of the channels enabled for saving, 0..7 in order, joined by the
+// separator. Empty when no channel is enabled, but also when the only enabled
+// channel has empty details: ask anyChannelEnabled whether there is anything to log.
+QString channelHeaderFields(const core::AcquisitionState &state);
+
+// The header line without its line end: the stamp columns ("SN,", "DATE,TIME,",
+// "TIME," or nothing) before the channel names.
+QString buildHeader(const core::AcquisitionState &state);
+
+// The values of the channels enabled for saving in the general form with at most
+// seven significant digits, joined by the separator; empty when none is enabled.
+QString channelValueFields(const core::AcquisitionState &state, QChar decimalPoint);
+
+// What stands before the values on a data line, with commas between and after the
+// stamp fields whatever the channel separator is. Stamp mode 1: "17,"; 2:
+// "05/12/26,18:11:43,"; 3: "18:11:43,"; 4 or any other value: nothing.
+QString dataLinePrefix(core::Integer stampMode, core::Long serialNo, const QDateTime &now,
+    const RegionalSeparators &separators);
+
+// A line as it goes into the file: 8-bit text ended by CR LF. Characters outside
+// Latin-1 become "?".
+QByteArray encodeLine(const QString &line);
+
+} // namespace tarv::logging

@@ -1,0 +1,111 @@
+#include "logging/logger.h"
+
+#include "core/clock.h"
+#include "core/prompts.h"
+#include "logging/logfile.h"
+#include "logging/logformat.h"
+#include "ui/uitexts.h"
+
+#include <QDir>
+
+#include <algorithm>
+
+namespace tarv::logging {
+
+namespace {
+
+// Seconds per unit: 1 seconds, 2 minutes, 3 hours. The settings dialog stores only
+// those; anything else counts as seconds. An interval below 1 counts as 1, so a
+// hand-edited value cannot leave the logger writing one line and then none.
+core::Long periodTicks(const core::AcquisitionState &state)
+{
+    qint64 perUnit = 1;
+    if (state.saveIntervalUnit == 2)
+        perUnit = 60;
+    else if (state.saveIntervalUnit == 3)
+        perUnit = 3600;
+    return core::Long(std::max<qint64>(1, state.saveInterval) * perUnit);
+}
+
+} // namespace
+
+Logger::Logger(core::AcquisitionState &state, const core::Clock &clock, core::Prompts &prompts,
+    QObject *parent)
+    : QObject(parent)
+    , m_state(state)
+    , m_clock(clock)
+    , m_prompts(prompts)
+{ }
+
+Logger::StartResult Logger::start()
+{
+    const QString error = m_state.useChannelHeaders == core::True
+        ? replaceWithLine(m_state.saveFileName, encodeLine(buildHeader(m_state)))
+        : checkAppendable(m_state.saveFileName);
+    if (!error.isEmpty())
+        return {false, error};
+
+    m_state.savePeriodTicks = periodTicks(m_state);
+    m_state.saveSerialNo = 0;
+    m_state.saveTickCount = m_state.savePeriodTicks - 1;
+    m_state.savingActive = core::True;
+    // A new log: an old failure is forgotten and reported afresh if it persists.
+    m_problem.clear();
+    m_skipped = 0;
+    return {true, {}};
+}
+
+void Logger::tick()
+{
+    if (m_state.cardConnected != core::True || m_state.savingActive != core::True)
+        return;
+    ++m_state.saveTickCount;
+    if (m_state.saveTickCount != m_state.savePeriodTicks)
+        return;
+    m_state.saveTickCount = 0;
+
+    // The task manager can clear every channel while logging runs; a stamp with no
+    // values would only be noise in the file.
+    if (!anyChannelEnabled(m_state))
+        return;
+
+    // The serial number goes to the line when it is built, so a line that cannot be
+    // written leaves a gap in the numbers as it does in the time stamps.
+    if (m_state.stampMode == 1)
+        ++m_state.saveSerialNo;
+    const RegionalSeparators separators = regionalSeparators();
+    const QString line
+        = dataLinePrefix(m_state.stampMode, m_state.saveSerialNo, m_clock.now(), separators)
+        + channelValueFields(m_state, separators.decimalPoint);
+
+    const QString error = appendLine(m_state.saveFileName, encodeLine(line));
+    if (!error.isEmpty())
+        reportFailure(error);
+    else if (!m_problem.isEmpty())
+        reportResumed();
+}
+
+void Logger::reportFailure(const QString &problem)
+{
+    ++m_skipped;
+    const bool firstFailure = m_problem.isEmpty();
+    m_problem = problem;
+    if (firstFailure)
+        m_prompts.notify(problem
+                + QStringLiteral(" Logging stays on; lines are skipped until the "
+                                 "file can be written again."),
+            QStringLiteral("Saving Error"), core::PromptIcon::Error);
+}
+
+void Logger::reportResumed()
+{
+    const QString skipped = m_skipped == 1 ? QStringLiteral("1 line was skipped")
+                                           : QStringLiteral("%1 lines were skipped").arg(m_skipped);
+    m_prompts.notify(QStringLiteral("Writing to the log file \"%1\" has resumed; %2.")
+                         .arg(QDir::toNativeSeparators(m_state.saveFileName), skipped),
+        ui::ApplicationTitle, core::PromptIcon::Information);
+    m_problem.clear();
+    m_skipped = 0;
+}
+
+} // namespace tarv::logging

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "core/acquisitionstate.h"
+
+#include <QObject>
+#include <QString>
+
+namespace tarv::core {
+class Clock;
+class Prompts;
+} // namespace tarv::core
+
+namespace tarv::logging {
+
+// The periodic logger: writes the values of the channels enabled for saving to the
+// log file, one line per logging period, while logging is on and the card is
+// connected. The counters live in the shared state (savePeriodTicks, saveTickCount,
+// saveSerialNo); the logger itself only remembers whether writing is failing.
+//
+// Every write opens the file, writes, flushes to the disk and closes it again, so
+// other programs can read the log while it grows and a crash or power cut loses at
+// most the line being written.
+class Logger : public QObject
+{
+    Q_OBJECT
+public:
+    Logger(core::AcquisitionState &state, const core::Clock &clock, core::Prompts &prompts,
+        QObject *parent = nullptr);
+
+    struct StartResult
+    {
+        bool ok = false;
+        QString error; // names the file and the reason when !ok
+    };
+
+    // Starts, or restarts, logging with the settings in the state. With headers on,
+    // the file is emptied (created if missing) and the header becomes its only line;
+    // with headers off, the old content stays and the file is only checked to open
+    // for appending, so a bad path is reported here rather than at the first line.
+    // Then the period is set, the serial number reset, the tick count armed so the
+    // first line comes at the first counted tick, and savingActive switched on.
+    // On failure nothing in the state changes.
+    StartResult start();
+
+    // Once a second (tmrSave). Counts only while the card is connected and logging
+    // is on; writes a line when the period is complete. A line due with no channel
+    // enabled writes nothing. Never stops logging and never blocks: a line that
+    // cannot be written is counted as skipped, the first failure is reported once
+    // without waiting for the operator, and the next line that can be written
+    // reports how many were skipped.
+    void tick();
+
+    // Why the last line could not be written (file and reason); empty while writing
+    // works. For the status window.
+    QString writeProblem() const { return m_problem; }
+    // Lines skipped since writing started failing; 0 while writing works.
+    qint64 skippedLines() const { return m_skipped; }
+
+private:
+    void reportFailure(const QString &problem);
+    void reportResumed();
+
+    core::AcquisitionState &m_state;
+    const core::Clock &m_clock;
+    core::Prompts &m_prompts;
+    QString m_problem;
+    qint64 m_skipped = 0;
+};
+
+} // namespace tarv::logging
