@@ -46,7 +46,9 @@ struct AcquisitionState
     Flag portOpened = False; // the port was opened when the main window loaded
     Flag taskRunning = False; // the acquisition task was started on the card
     QString cardVersion; // characters 2..5 of the version reply
-    QString analogFrame = DefaultAnalogFrame; // last analog frame, with its CR
+    // Last analog frame with its CR; the start-up value has the same length but
+    // ends in a sixth ambient character instead, so views treat data as present.
+    QString analogFrame = DefaultAnalogFrame;
     QString digitalFrame; // last digital frame, with its CR
 
     // Readings
