@@ -1,0 +1,102 @@
+#include "ui/main/frmstatus.h"
+
+#include "ui/twips.h"
+
+#include <QLabel>
+#include <QTimer>
+
+#include <chrono>
+
+namespace tarv::ui {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto StatusInterval = 250ms;
+
+} // namespace
+
+FrmStatus::FrmStatus(const core::AcquisitionState &state, QWidget *parent)
+    : QWidget(parent)
+    , m_state(state)
+    , m_tmrStatus(new QTimer(this))
+{
+    setObjectName(QStringLiteral("frmStatus"));
+    setWindowTitle(QStringLiteral("Card Status"));
+    setFixedSize(twips(3210), twips(1560));
+
+    // An invalid colour keeps the label's default text colour.
+    m_lblStatus = addLabel(QStringLiteral("lblStatus"), QStringLiteral("Card Disconnected"),
+        twipsRect(120, 120, 2895, 255), QColor(224, 224, 224), QColor());
+    m_lblUSB = addLabel(QStringLiteral("lblUSB"), QStringLiteral("USB : COM 1"),
+        twipsRect(120, 480, 1335, 255), QColor(128, 128, 255), QColor(255, 255, 255));
+    m_lblFault = addLabel(QStringLiteral("lblFault"), QStringLiteral("Fault"),
+        twipsRect(1560, 480, 1455, 255), QColor(128, 255, 128), QColor(0, 0, 255));
+    m_lblTask = addLabel(QStringLiteral("lblTask"), QStringLiteral("No Task Running "),
+        twipsRect(120, 840, 2895, 255), QColor(255, 255, 0), QColor(255, 0, 0));
+    m_lblSave = addLabel(QStringLiteral("lblSave"), QStringLiteral("Save"),
+        twipsRect(120, 1200, 2895, 255), QColor(192, 255, 255), QColor());
+
+    // Load step: the port result and the port number show at once; the rest keeps
+    // its design text until the first tick.
+    if (m_state.portOpened == core::False)
+        m_lblFault->setText(QStringLiteral("COM not found"));
+    m_lblUSB->setText(usbText());
+
+    m_tmrStatus->setObjectName(QStringLiteral("tmrStatus"));
+    connect(m_tmrStatus, &QTimer::timeout, this, &FrmStatus::tick);
+    m_tmrStatus->start(StatusInterval);
+}
+
+void FrmStatus::tick()
+{
+    // Without a port nothing is known about the card, so the card line keeps
+    // whatever it showed.
+    if (m_state.portOpened == core::False) {
+        m_lblFault->setText(QStringLiteral("COM not found"));
+    } else if (m_state.cardConnected == core::False) {
+        m_lblFault->setText(QStringLiteral("Card not found"));
+        m_lblStatus->setText(QStringLiteral("Card Disconnected"));
+    } else {
+        m_lblFault->setText(QStringLiteral("No Faults"));
+        m_lblStatus->setText(QStringLiteral("Card Connected. Ver.") + m_state.cardVersion);
+    }
+
+    m_lblUSB->setText(usbText());
+
+    m_lblTask->setText(m_state.taskRunning == core::True ? QStringLiteral("Task Running")
+                                                         : QStringLiteral(" No Task Running"));
+
+    const QString problem = m_saveProblem ? m_saveProblem() : QString();
+    if (!problem.isEmpty())
+        m_lblSave->setText(problem);
+    else if (m_state.cardConnected == core::True && m_state.savingActive == core::True)
+        m_lblSave->setText(QStringLiteral("Saving"));
+    else
+        m_lblSave->setText(QStringLiteral("Not Saving"));
+}
+
+QLabel *FrmStatus::addLabel(const QString &name, const QString &designText, const QRect &geometry,
+    const QColor &background, const QColor &text)
+{
+    auto *label = new QLabel(this);
+    label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
+    label->setText(designText);
+    label->setGeometry(geometry);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::Window, background);
+    if (text.isValid())
+        palette.setColor(QPalette::WindowText, text);
+    label->setPalette(palette);
+    label->setAutoFillBackground(true);
+    return label;
+}
+
+QString FrmStatus::usbText() const
+{
+    return QStringLiteral("USB : COM") + QString::number(m_state.comPort);
+}
+
+} // namespace tarv::ui

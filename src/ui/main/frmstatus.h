@@ -1,0 +1,47 @@
+#pragma once
+
+#include "core/acquisitionstate.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class QLabel;
+class QTimer;
+
+namespace tarv::ui {
+
+// Four times a second: whether the port opened, whether the card answered (and its
+// firmware version), whether a task runs and whether logging is on. Reads the
+// shared state only.
+class FrmStatus : public QWidget
+{
+    Q_OBJECT
+public:
+    // Something for lblSave to show instead of "Saving"/"Not Saving", e.g. a log file
+    // that cannot be written; an empty text means nothing to report.
+    using SaveProblem = std::function<QString()>;
+
+    explicit FrmStatus(const core::AcquisitionState &state, QWidget *parent = nullptr);
+
+    void setSaveProblemProvider(SaveProblem provider) { m_saveProblem = std::move(provider); }
+
+    // tmrStatus's tick: brings every text up to date.
+    void tick();
+
+private:
+    QLabel *addLabel(const QString &name, const QString &designText, const QRect &geometry,
+        const QColor &background, const QColor &text);
+    QString usbText() const;
+
+    const core::AcquisitionState &m_state;
+    SaveProblem m_saveProblem;
+    QLabel *m_lblStatus = nullptr;
+    QLabel *m_lblUSB = nullptr;
+    QLabel *m_lblFault = nullptr;
+    QLabel *m_lblTask = nullptr;
+    QLabel *m_lblSave = nullptr;
+    QTimer *m_tmrStatus = nullptr;
+};
+
+} // namespace tarv::ui

@@ -1,0 +1,188 @@
+#include "link/cardlink.h"
+#include "support/mainwindowrig.h"
+#include "support/ptypair.h"
+#include "ui/main/frmabout.h"
+#include "ui/main/frmstatus.h"
+#include "ui/main/mdidaq.h"
+#include "ui/uitexts.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+using tarv::core::PromptIcon;
+using tarv::testsupport::MainWindowRig;
+using tarv::testsupport::processDeferredDeletes;
+using tarv::testsupport::PtyPair;
+using tarv::testsupport::ScriptedPrompts;
+using tarv::ui::FrmAbout;
+using tarv::ui::FrmStatus;
+using tarv::ui::MdiDaq;
+
+namespace {
+
+QList<FrmAbout *> visibleAboutWindows()
+{
+    QList<FrmAbout *> found;
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (auto *about = qobject_cast<FrmAbout *>(w); about && about->isVisible())
+            found.append(about);
+    }
+    return found;
+}
+
+} // namespace
+
+class TestMainWindowStartStop : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void splashShowsBeforeTheWindow();
+    void startWithoutPort();
+    void startAndCloseOnTheWire();
+    void closeReportsSettingsThatCannotBeWritten();
+    void aboutOpensWithoutBlockingOnce();
+
+private:
+    std::unique_ptr<MainWindowRig> m_rig;
+};
+
+void TestMainWindowStartStop::init()
+{
+    m_rig = std::make_unique<MainWindowRig>();
+    QVERIFY(m_rig->dir.isValid());
+}
+
+void TestMainWindowStartStop::cleanup()
+{
+    m_rig.reset();
+}
+
+void TestMainWindowStartStop::splashShowsBeforeTheWindow()
+{
+    MdiDaq &window = m_rig->make(m_rig->prompts, std::chrono::minutes(1));
+    bool sawSplash = false;
+    bool splashModal = false;
+    bool mainVisible = true;
+    int splashInterval = 0;
+    // Runs inside the splash's own event loop; its tick ends the wait at once.
+    QTimer::singleShot(0, this, [&] {
+        const QList<FrmAbout *> about = visibleAboutWindows();
+        sawSplash = about.size() == 1;
+        if (!sawSplash)
+            return;
+        splashModal = about.first()->isModal();
+        splashInterval = about.first()->findChild<QTimer *>(QStringLiteral("Timer1"))->interval();
+        mainVisible = window.isVisible();
+        about.first()->tick();
+    });
+    window.load();
+    QVERIFY2(sawSplash, "the splash shows while the window loads");
+    QVERIFY(splashModal);
+    QCOMPARE(splashInterval, 60000);
+    QVERIFY2(!mainVisible, "the main window waits for the splash");
+    QVERIFY(window.isVisible());
+    processDeferredDeletes();
+    QVERIFY(visibleAboutWindows().isEmpty());
+}
+
+void TestMainWindowStartStop::startWithoutPort()
+{
+    MdiDaq &window = m_rig->make();
+    window.load();
+    QVERIFY(window.isVisible());
+    QCOMPARE(m_rig->state.portOpened, tarv::core::False);
+    QVERIFY(!window.link().isPortOpen());
+    FrmStatus *status = m_rig->statusWindow();
+    QVERIFY2(status, "the status window opens at start-up");
+    status->tick();
+    QCOMPARE(status->findChild<QLabel *>(QStringLiteral("lblFault"))->text(),
+        QStringLiteral("COM not found"));
+    QCOMPARE(status->findChild<QLabel *>(QStringLiteral("lblStatus"))->text(),
+        QStringLiteral("Card Disconnected"));
+    QVERIFY(m_rig->prompts.shown.isEmpty());
+}
+
+void TestMainWindowStartStop::startAndCloseOnTheWire()
+{
+    PtyPair pty;
+    QVERIFY2(pty.isValid(), qPrintable(pty.errorString()));
+    QVERIFY(QFile::link(pty.slavePath(), m_rig->filePath(QStringLiteral("COM1"))));
+    m_rig->state.comPort = 1;
+
+    MdiDaq &window = m_rig->make();
+    window.load();
+    QCOMPARE(pty.waitForBytes(2), QByteArray("?\r"));
+    QCOMPARE(m_rig->state.portOpened, tarv::core::True);
+    QVERIFY(m_rig->statusWindow());
+
+    // The card stays silent; closing still stops it, then saves the settings.
+    window.action(QStringLiteral("FileExit"))->trigger();
+    QCOMPARE(pty.waitForBytes(3), QByteArray("@F\r"));
+    QVERIFY(!window.isVisible());
+    QVERIFY(m_rig->prompts.shown.isEmpty());
+
+    auto lineCount = [this](const char *name) {
+        QFile file(m_rig->filePath(QString::fromLatin1(name)));
+        return file.open(QIODevice::ReadOnly) ? file.readAll().count("\r\n") : -1;
+    };
+    QCOMPARE(lineCount("tarvo.con"), 88);
+    QCOMPARE(lineCount("tarvs.con"), 14);
+    QVERIFY2(!QFile::exists(m_rig->filePath(QStringLiteral("tarv.con"))),
+        "closing leaves the port choice alone");
+}
+
+void TestMainWindowStartStop::closeReportsSettingsThatCannotBeWritten()
+{
+    m_rig->state.appPath = m_rig->filePath(QStringLiteral("gone/away"));
+    MdiDaq &window = m_rig->make();
+    window.show();
+    QVERIFY(window.close());
+    QVERIFY2(!window.isVisible(), "the program ends anyway");
+    QCOMPARE(m_rig->prompts.shown.size(), 1);
+    const ScriptedPrompts::Shown &shown = m_rig->prompts.shown.first();
+    QVERIFY2(shown.text.contains(m_rig->state.appPath + QStringLiteral("/tarvo.con")),
+        qPrintable(shown.text));
+    QVERIFY2(shown.text.contains(m_rig->state.appPath + QStringLiteral("/tarvs.con")),
+        qPrintable(shown.text));
+    QCOMPARE(shown.title, tarv::ui::ApplicationTitle);
+    QCOMPARE(shown.icon, PromptIcon::Error);
+    QVERIFY(shown.modal);
+}
+
+void TestMainWindowStartStop::aboutOpensWithoutBlockingOnce()
+{
+    MdiDaq &window = m_rig->make();
+    window.show();
+    window.action(QStringLiteral("HelpAbout"))->trigger();
+    const QList<FrmAbout *> opened = visibleAboutWindows();
+    QCOMPARE(opened.size(), 1);
+    FrmAbout *about = opened.first();
+    QVERIFY2(
+        about->isWindow() && !about->isModal(), "About is a top-level window that does not block");
+    auto *timer1 = about->findChild<QTimer *>(QStringLiteral("Timer1"));
+    QCOMPARE(timer1->interval(), 2000);
+    const int remaining = timer1->remainingTime();
+
+    window.action(QStringLiteral("HelpAbout"))->trigger();
+    QCOMPARE(visibleAboutWindows(), opened);
+    QVERIFY2(timer1->isActive() && timer1->remainingTime() <= remaining,
+        "choosing About again keeps the first timer running");
+
+    // Closing the main window takes it along.
+    window.close();
+    processDeferredDeletes();
+    QVERIFY(visibleAboutWindows().isEmpty());
+}
+
+QTEST_MAIN(TestMainWindowStartStop)
+#include "tst_mainwindowstartstop.moc"
