@@ -214,8 +214,9 @@ void FrmCalib::tick()
         return;
     for (int i = 0; i < core::ChannelCount; ++i)
         lblData[i]->setText(QString::number(m_state.rawCounts[i]));
-    lblAmb->setText(
-        AmbientPrefix + core::formatGeneral(m_state.ambientTemp) + QStringLiteral(" deg.C"));
+    lblAmb->setText(AmbientPrefix
+        + core::formatGeneral(m_state.ambientTemp, core::regionalDecimalPoint())
+        + QStringLiteral(" deg.C"));
 }
 
 void FrmCalib::capture(const CapturePoint &point)
