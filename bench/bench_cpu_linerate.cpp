@@ -1,0 +1,188 @@
+// The whole program's cost at the card's real pace: the main window (offscreen) with
+// every view open, all eight channels plotted, logging a line every second, fed by
+// the simulated card at 9600 baud. After a warm-up, reports the share of one core
+// the process used (user + system CPU time), frames accepted per second, log lines
+// written and the resident memory.
+//
+// Usage: bench_cpu_linerate [seconds]   (default 30, after a 3 s warm-up)
+
+#include "core/clock.h"
+#include "link/cardlink.h"
+#include "logging/logger.h"
+#include "support/scriptedprompts.h"
+#include "support/tablefixture.h"
+#include "ui/main/mdidaq.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QEventLoop>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+
+#include <sys/resource.h>
+
+using namespace tarv;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+double cpuSeconds()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval &t) { return double(t.tv_sec) + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// VmRSS in kB, or -1.
+long residentKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return -1;
+}
+
+qint64 lineCount(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll().count('\n') : -1;
+}
+
+// A calibration under which every input type converts without a fault.
+void prepareState(core::AcquisitionState &state, const QString &dir)
+{
+    core::applyDefaults(state);
+    QString error;
+    if (!testsupport::loadShippedTables(state, &error))
+        std::fprintf(stderr, "tables: %s\n", qPrintable(error));
+    const int types[core::ChannelCount] = {0, 2, 1, 3, 4, 5, 6, 0};
+    for (int c = 0; c < core::ChannelCount; ++c) {
+        state.zero10V[c] = 100;
+        state.span10V[c] = 27100;
+        state.zero200mV[c] = 80;
+        state.span200mV[c] = 24080;
+        state.rtdCal[c] = 13000;
+        state.inputType[c] = core::Integer(types[c]);
+        state.plotEnable[c] = core::True;
+        state.saveEnable[c] = core::toFlag(c < 4);
+    }
+    state.appPath = dir;
+    state.comPort = 1;
+}
+
+// Runs the event loop until done() holds (polled every 50 ms) or the timeout passes.
+bool runUntil(const std::function<bool()> &done, std::chrono::milliseconds timeout)
+{
+    const auto deadline = Clock::now() + timeout;
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done() || Clock::now() > deadline)
+            loop.quit();
+    });
+    poll.start(50ms);
+    if (!done())
+        loop.exec();
+    return done();
+}
+
+void runFor(std::chrono::milliseconds duration)
+{
+    const auto end = Clock::now() + duration;
+    runUntil([&] { return Clock::now() >= end; }, duration + 1s);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int seconds = argc > 1 ? QByteArray(argv[1]).toInt() : 30;
+    const long rssStart = residentKb();
+
+    QTemporaryDir dir;
+    core::AcquisitionState state;
+    prepareState(state, dir.path());
+
+    QProcess sim;
+    QString simOut;
+    QObject::connect(&sim, &QProcess::readyReadStandardOutput, &sim,
+        [&] { simOut += QString::fromLatin1(sim.readAllStandardOutput()); });
+    sim.start(QStringLiteral(TARV_SIM_PATH), {"--dir", dir.path(), "--line-rate"});
+    if (!runUntil([&] { return simOut.contains("tarvsim: COM1 -> "); }, 10s)) {
+        std::fprintf(stderr, "simulator did not start: %s\n", qPrintable(simOut));
+        return 1;
+    }
+
+    testsupport::ScriptedPrompts prompts;
+    core::SystemClock clock;
+    ui::MdiDaq window(state, prompts, clock, ui::MdiDaqOptions {std::chrono::milliseconds(0)});
+    window.resize(1280, 960);
+    window.load();
+    for (const char *child : {"ViewAnalogData", "ViewDigitalData", "ViewTrend", "TaskManager",
+             "OptionsCalibrate", "OptionsCardConfig"})
+        if (!window.openChild(QString::fromLatin1(child)))
+            std::fprintf(stderr, "could not open %s\n", child);
+    if (!runUntil([&] { return state.cardConnected == core::True; }, 10s)) {
+        std::fprintf(stderr, "card did not answer\n");
+        return 1;
+    }
+
+    const QString logPath = dir.filePath(QStringLiteral("bench.log"));
+    state.saveFileName = logPath;
+    state.useChannelHeaders = core::True;
+    state.saveInterval = 1;
+    state.saveIntervalUnit = 1;
+    state.stampMode = 3;
+    const logging::Logger::StartResult started = window.logger().start();
+    if (!started.ok)
+        std::fprintf(stderr, "logging: %s\n", qPrintable(started.error));
+    window.action(QStringLiteral("TaskStart"))->trigger();
+
+    runFor(3s);
+    const double cpu0 = cpuSeconds();
+    const auto wall0 = Clock::now();
+    const quint64 frames0 = window.link().counters().analogAccepted;
+    const qint64 lines0 = lineCount(logPath);
+    const long rss0 = residentKb();
+
+    runFor(std::chrono::seconds(seconds));
+
+    const double cpu = cpuSeconds() - cpu0;
+    const double wall = std::chrono::duration<double>(Clock::now() - wall0).count();
+    const link::LinkCounters &n = window.link().counters();
+    const qint64 lines = lineCount(logPath);
+    const long rss1 = residentKb();
+
+    std::printf("measured %.2f s wall after 3 s warm-up\n", wall);
+    std::printf("CPU %.3f s = %.2f %% of one core\n", cpu, 100.0 * cpu / wall);
+    std::printf("analog frames accepted %llu in interval: %.2f /s (total %llu, digital %llu)\n",
+        static_cast<unsigned long long>(n.analogAccepted - frames0),
+        (n.analogAccepted - frames0) / wall, static_cast<unsigned long long>(n.analogAccepted),
+        static_cast<unsigned long long>(n.digitalAccepted));
+    std::printf("discarded lines %llu, dropped frames %llu\n",
+        static_cast<unsigned long long>(n.linesDiscarded),
+        static_cast<unsigned long long>(n.framesDropped));
+    std::printf("log lines: %lld in interval, %lld in file (with header)\n", lines - lines0, lines);
+    std::printf("VmRSS kB: process start %ld, interval start %ld, end %ld\n", rssStart, rss0, rss1);
+    std::printf("prompts shown: %lld\n", static_cast<long long>(prompts.shown.size()));
+    for (const auto &shown : prompts.shown)
+        std::printf("  prompt: %s | %s\n", qPrintable(shown.title), qPrintable(shown.text));
+
+    sim.terminate();
+    sim.waitForFinished(5000);
+    return 0;
+}
