@@ -1,6 +1,7 @@
 #include "core/acquisitionstate.h"
 #include "core/settingsfile.h"
 #include "core/settingsfiles.h"
+#include "support/testfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,18 +17,8 @@ using namespace tarv::core;
 
 namespace {
 
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void putFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY2(f.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
+using tarv::testsupport::fileBytes;
+using tarv::testsupport::putFile;
 
 QList<QByteArray> lines(const QByteArray &bytes)
 {

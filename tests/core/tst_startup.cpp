@@ -2,6 +2,7 @@
 #include "core/settingsfiles.h"
 #include "core/startup.h"
 #include "core/thermotables.h"
+#include "support/testfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,18 +13,8 @@ using namespace tarv::core;
 
 namespace {
 
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void putFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY2(f.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
+using tarv::testsupport::fileBytes;
+using tarv::testsupport::putFile;
 
 // Synthetic tables: strictly increasing, different per directory through
 // `offset`, so a test can tell which file was loaded.

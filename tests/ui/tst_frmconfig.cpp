@@ -1,5 +1,6 @@
 #include "core/acquisitionstate.h"
 #include "support/scriptedprompts.h"
+#include "support/testfiles.h"
 #include "ui/config/frmconfig.h"
 
 #include <QComboBox>
@@ -94,11 +95,7 @@ AcquisitionState defaultState()
     return state;
 }
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using tarv::testsupport::fileBytes;
 
 QByteArray configBytes(
     const QByteArray &mask, const QByteArray &types, const QByteArrayList &ranges)
@@ -133,7 +130,7 @@ private:
         const QString path = m_dir.filePath(QStringLiteral("out%1.cfg").arg(++serial));
         w.prompts.queueFile(path);
         w.click("cmdSaveToDisk");
-        return readAll(path);
+        return fileBytes(path);
     }
 
 private slots:
