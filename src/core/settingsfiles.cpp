@@ -14,33 +14,39 @@ QString settingsPath(const AcquisitionState &state, const char *fileName)
     return QDir(state.appPath).filePath(QString::fromLatin1(fileName));
 }
 
-bool readBytes(const QString &path, QByteArray &bytes, ReadResult &result)
+ReadResult finish(const SettingsReader &reader, bool ok)
 {
-    result.path = path;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        result.error = file.errorString();
-        return false;
-    }
-    bytes = file.read(MaxSettingsFileSize);
-    if (file.error() != QFileDevice::NoError) {
-        result.error = file.errorString();
-        return false;
-    }
-    return true;
-}
-
-ReadResult finish(ReadResult result, const SettingsReader &reader, bool ok)
-{
+    ReadResult result;
     result.ok = ok;
     if (!ok)
         result.error = reader.error();
     return result;
 }
 
+using BytesReader = ReadResult (*)(const QByteArray &, AcquisitionState &);
+
+ReadResult readFile(const QString &path, AcquisitionState &state, BytesReader readFrom)
+{
+    QFile file(path);
+    ReadResult failed;
+    failed.path = path;
+    if (!file.open(QIODevice::ReadOnly)) {
+        failed.error = file.errorString();
+        return failed;
+    }
+    const QByteArray bytes = file.read(MaxSettingsFileSize);
+    if (file.error() != QFileDevice::NoError) {
+        failed.error = file.errorString();
+        return failed;
+    }
+    ReadResult result = readFrom(bytes, state);
+    result.path = path;
+    return result;
+}
+
 } // namespace
 
-WriteResult writeComPortFile(const AcquisitionState &state)
+QByteArray comPortFileBytes(const AcquisitionState &state)
 {
     // Printed text rather than the quoted form: the sign's place (a blank for a
     // positive number), the digits and one trailing blank.
@@ -48,10 +54,10 @@ WriteResult writeComPortFile(const AcquisitionState &state)
     if (state.comPort >= 0)
         line.prepend(' ');
     line += " \r\n";
-    return replaceFile(settingsPath(state, ComPortFileName), line);
+    return line;
 }
 
-WriteResult SaveCardSettings(const AcquisitionState &s)
+QByteArray cardSettingsBytes(const AcquisitionState &s)
 {
     SettingsWriter w;
     for (int n = 0; n < LineCount; ++n)
@@ -68,10 +74,10 @@ WriteResult SaveCardSettings(const AcquisitionState &s)
         w.writeFlag(s.plotEnable[c]);
         w.writeFlag(s.saveEnable[c]);
     }
-    return replaceFile(settingsPath(s, CardSettingsFileName), w.data());
+    return w.data();
 }
 
-WriteResult SaveLogSettings(const AcquisitionState &s)
+QByteArray logSettingsBytes(const AcquisitionState &s)
 {
     SettingsWriter w;
     w.writeString(s.saveFileName);
@@ -82,29 +88,36 @@ WriteResult SaveLogSettings(const AcquisitionState &s)
     w.writeInteger(s.stampMode);
     for (int c = 0; c < ChannelCount; ++c)
         w.writeString(s.channelNames[c]);
-    return replaceFile(settingsPath(s, LogSettingsFileName), w.data());
+    return w.data();
 }
 
-ReadResult readComPortFile(AcquisitionState &s)
+WriteResult writeComPortFile(const AcquisitionState &state)
 {
-    ReadResult result;
-    QByteArray bytes;
-    if (!readBytes(settingsPath(s, ComPortFileName), bytes, result))
-        return result;
+    return replaceFile(settingsPath(state, ComPortFileName), comPortFileBytes(state));
+}
+
+WriteResult SaveCardSettings(const AcquisitionState &state)
+{
+    return replaceFile(settingsPath(state, CardSettingsFileName), cardSettingsBytes(state));
+}
+
+WriteResult SaveLogSettings(const AcquisitionState &state)
+{
+    return replaceFile(settingsPath(state, LogSettingsFileName), logSettingsBytes(state));
+}
+
+ReadResult readComPortFrom(const QByteArray &bytes, AcquisitionState &s)
+{
     SettingsReader r(bytes);
-    return finish(result, r, r.readInteger(s.comPort));
+    return finish(r, r.readInteger(s.comPort));
 }
 
-ReadResult readCardSettings(AcquisitionState &s)
+ReadResult readCardSettingsFrom(const QByteArray &bytes, AcquisitionState &s)
 {
-    ReadResult result;
-    QByteArray bytes;
-    if (!readBytes(settingsPath(s, CardSettingsFileName), bytes, result))
-        return result;
     SettingsReader r(bytes);
     for (int n = 0; n < LineCount; ++n) {
         if (!r.readFlag(s.dioDirection[n]))
-            return finish(result, r, false);
+            return finish(r, false);
     }
     for (int c = 0; c < ChannelCount; ++c) {
         const bool ok = r.readInteger(s.inputType[c]) && r.readDouble(s.inputRange[c])
@@ -113,24 +126,35 @@ ReadResult readCardSettings(AcquisitionState &s)
             && r.readInteger(s.rtdCal[c]) && r.readFlag(s.plotEnable[c])
             && r.readFlag(s.saveEnable[c]);
         if (!ok)
-            return finish(result, r, false);
+            return finish(r, false);
     }
-    return finish(result, r, true);
+    return finish(r, true);
 }
 
-ReadResult readLogSettings(AcquisitionState &s)
+ReadResult readLogSettingsFrom(const QByteArray &bytes, AcquisitionState &s)
 {
-    ReadResult result;
-    QByteArray bytes;
-    if (!readBytes(settingsPath(s, LogSettingsFileName), bytes, result))
-        return result;
     SettingsReader r(bytes);
     bool ok = r.readString(s.saveFileName) && r.readFlag(s.useChannelHeaders)
         && r.readInteger(s.separatorMode) && r.readInteger(s.saveIntervalUnit)
         && r.readInteger(s.saveInterval) && r.readInteger(s.stampMode);
     for (int c = 0; ok && c < ChannelCount; ++c)
         ok = r.readString(s.channelNames[c]);
-    return finish(result, r, ok);
+    return finish(r, ok);
+}
+
+ReadResult readComPortFile(AcquisitionState &s)
+{
+    return readFile(settingsPath(s, ComPortFileName), s, readComPortFrom);
+}
+
+ReadResult readCardSettings(AcquisitionState &s)
+{
+    return readFile(settingsPath(s, CardSettingsFileName), s, readCardSettingsFrom);
+}
+
+ReadResult readLogSettings(AcquisitionState &s)
+{
+    return readFile(settingsPath(s, LogSettingsFileName), s, readLogSettingsFrom);
 }
 
 } // namespace tarv::core

@@ -3,6 +3,7 @@
 #include "core/acquisitionstate.h"
 #include "core/replacefile.h"
 
+#include <QByteArray>
 #include <QString>
 
 namespace tarv::core {
@@ -39,5 +40,14 @@ WriteResult SaveLogSettings(const AcquisitionState &state);
 ReadResult readComPortFile(AcquisitionState &state);
 ReadResult readCardSettings(AcquisitionState &state);
 ReadResult readLogSettings(AcquisitionState &state);
+
+// The same readers and writers on a file's bytes; a result read this way has no
+// path. The file-level functions above are these plus the file access.
+QByteArray comPortFileBytes(const AcquisitionState &state);
+QByteArray cardSettingsBytes(const AcquisitionState &state);
+QByteArray logSettingsBytes(const AcquisitionState &state);
+ReadResult readComPortFrom(const QByteArray &bytes, AcquisitionState &state);
+ReadResult readCardSettingsFrom(const QByteArray &bytes, AcquisitionState &state);
+ReadResult readLogSettingsFrom(const QByteArray &bytes, AcquisitionState &state);
 
 } // namespace tarv::core

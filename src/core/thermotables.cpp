@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QLocale>
 
+#include <cmath>
 #include <vector>
 
 namespace tarv::core {
@@ -41,19 +42,25 @@ QStringList installedDataDirs()
 
 TableLoad loadThermocoupleTable(const QString &path, int needed, TcTable &table)
 {
-    TableLoad result;
-    result.path = path;
-    const QString name = QFileInfo(path).fileName();
-    Q_ASSERT(needed > 0 && needed <= int(table.size()));
-
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
+        TableLoad result;
+        result.path = path;
         result.message = QStringLiteral("Cannot read the thermocouple table %1: %2.")
                              .arg(QDir::toNativeSeparators(path), file.errorString());
         return result;
     }
     // A table is a few tens of kilobytes; anything far larger is not a table.
-    const QByteArray bytes = file.read(4 * 1024 * 1024);
+    return parseThermocoupleTable(file.read(4 * 1024 * 1024), path, needed, table);
+}
+
+TableLoad parseThermocoupleTable(
+    const QByteArray &bytes, const QString &path, int needed, TcTable &table)
+{
+    TableLoad result;
+    result.path = path;
+    const QString name = QFileInfo(path).fileName();
+    Q_ASSERT(needed > 0 && needed <= int(table.size()));
 
     std::vector<double> values;
     values.reserve(needed);
@@ -69,7 +76,9 @@ TableLoad loadThermocoupleTable(const QString &path, int needed, TcTable &table)
         if (!field.isEmpty()) {
             bool ok = false;
             const double v = c.toDouble(QString::fromLatin1(field), &ok);
-            if (!ok) {
+            // The C locale also reads "inf" and "nan", which no EMF is; an infinite
+            // first or last entry would otherwise pass the increasing check.
+            if (!ok || !std::isfinite(v)) {
                 result.message = QStringLiteral("The thermocouple table %1 is damaged: line %2 "
                                                 "holds \"%3\", which is not a number.")
                                      .arg(name, QString::number(fieldLine),

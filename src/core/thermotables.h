@@ -2,6 +2,7 @@
 
 #include "core/acquisitionstate.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -24,9 +25,13 @@ QStringList installedDataDirs();
 // Reads a table file: decimal millivolt values ("." decimal) separated by line
 // breaks or commas; values beyond `needed` are ignored. Fails with a message that
 // names the file, the values found and the values needed when the file is missing
-// or short, holds something that is not a number, or does not increase (the
+// or short, holds something that is not a finite number, or does not increase (the
 // temperature solvers rely on a strictly increasing table).
 TableLoad loadThermocoupleTable(const QString &path, int needed, TcTable &table);
+
+// The same on a table file's bytes; `path` only names the file in messages.
+TableLoad parseThermocoupleTable(
+    const QByteArray &bytes, const QString &path, int needed, TcTable &table);
 
 // Looks for `fileName` in appPath, then in each of `dataDirs`, and loads the first
 // one found.

@@ -226,6 +226,12 @@ void TestThermoTables::rejectsDamagedTables_data()
         << QStringList {"bad.tc", "not greater", "value 3 (0)"};
     QTest::newRow("word on line 3") << QByteArray("0.1\r\n0.2\r\nabc\r\n0.4\r\n") << 4
                                     << QStringList {"bad.tc", "line 3", "\"abc\"", "not a number"};
+    QTest::newRow("infinite ends") << QByteArray("-inf\r\n0.1\r\ninf\r\n") << 3
+                                   << QStringList {"bad.tc", "line 1", "\"-inf\"", "not a number"};
+    QTest::newRow("infinity after finite values")
+        << QByteArray("0.1\r\n0.2\r\nINF\r\n") << 3 << QStringList {"line 3", "\"INF\""};
+    QTest::newRow("nan as the only value needed")
+        << QByteArray("nan\r\n") << 1 << QStringList {"line 1", "\"nan\"", "not a number"};
     QTest::newRow("number with unit after a comma")
         << QByteArray("0.1,0.2\r\n0.3 mV\r\n") << 3 << QStringList {"line 2", "\"0.3 mV\""};
     QTest::newRow("repeated value")

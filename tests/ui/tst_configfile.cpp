@@ -65,6 +65,11 @@ void TstConfigFile::maskTextHasFourDigits_data()
     QTest::newRow("only line 0 input") << 1 << "0001";
     QTest::newRow("4096 boundary") << 4096 << "1000";
     QTest::newRow("4095 boundary") << 4095 << "0FFF";
+    QTest::newRow("beyond 16 lines") << 0x12345 << "12345";
+    // Bit 31 makes the value negative; its eight digits need no padding and must
+    // read back as the same mask.
+    QTest::newRow("bit 31 set") << int(0xEDDDDEEEu) << "EDDDDEEE";
+    QTest::newRow("all 32 bits") << -1 << "FFFFFFFF";
 }
 
 void TstConfigFile::maskTextHasFourDigits()
@@ -72,6 +77,7 @@ void TstConfigFile::maskTextHasFourDigits()
     QFETCH(int, mask);
     QFETCH(QString, text);
     QCOMPARE(maskText(mask), text);
+    QCOMPARE(parseMask(text), std::optional<std::int32_t>(mask));
 }
 
 void TstConfigFile::parseMaskAcceptsHexOnly_data()

@@ -25,7 +25,7 @@ constexpr std::array<CountArray, 5> FileOrder = {
 
 } // namespace
 
-bool exportCalibration(const QString &path, const core::AcquisitionState &state)
+QByteArray calibrationBytes(const core::AcquisitionState &state)
 {
     QByteArray data = '"' + CalibrationFileId.toLatin1() + "\"\r\n";
     for (int channel = 0; channel < core::ChannelCount; ++channel) {
@@ -34,8 +34,12 @@ bool exportCalibration(const QString &path, const core::AcquisitionState &state)
             data += "\r\n";
         }
     }
+    return data;
+}
 
-    return core::replaceFile(path, data).ok;
+bool exportCalibration(const QString &path, const core::AcquisitionState &state)
+{
+    return core::replaceFile(path, calibrationBytes(state)).ok;
 }
 
 CalibrationImport importCalibration(const QString &path, core::AcquisitionState &state)
@@ -44,11 +48,13 @@ CalibrationImport importCalibration(const QString &path, core::AcquisitionState 
     if (!file.open(QIODevice::ReadOnly))
         return CalibrationImport::NotOpened;
     // A real calibration file is a few hundred bytes.
-    const QByteArray data = file.read(core::MaxSettingsFileSize);
-    file.close();
+    return importCalibrationFrom(file.read(core::MaxSettingsFileSize), state);
+}
 
+CalibrationImport importCalibrationFrom(const QByteArray &bytes, core::AcquisitionState &state)
+{
     // Same field rules as the settings files.
-    core::SettingsReader reader(data);
+    core::SettingsReader reader(bytes);
     QString id;
     if (!reader.readString(id))
         return CalibrationImport::Partial; // empty file: nothing to take, nothing to say

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 namespace tarv::core {
@@ -32,5 +33,10 @@ enum class CalibrationImport {
 // -32768..32767; a field that is not a number as a whole ("12abc", an empty
 // field) is not a count and ends the import there.
 CalibrationImport importCalibration(const QString &path, core::AcquisitionState &state);
+
+// The same export and import on a file's bytes; importing bytes never answers
+// NotOpened.
+QByteArray calibrationBytes(const core::AcquisitionState &state);
+CalibrationImport importCalibrationFrom(const QByteArray &bytes, core::AcquisitionState &state);
 
 } // namespace tarv::ui::config

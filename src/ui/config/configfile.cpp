@@ -7,7 +7,7 @@
 
 namespace tarv::ui::config {
 
-bool writeConfigFile(const QString &path, const ConfigFileContents &contents)
+QByteArray configFileBytes(const ConfigFileContents &contents)
 {
     QByteArray data;
     auto line = [&data](const QString &text) {
@@ -18,8 +18,12 @@ bool writeConfigFile(const QString &path, const ConfigFileContents &contents)
     line(contents.inputTypesText);
     for (const QString &range : contents.rangeTexts)
         line(range);
+    return data;
+}
 
-    return core::replaceFile(path, data).ok;
+bool writeConfigFile(const QString &path, const ConfigFileContents &contents)
+{
+    return core::replaceFile(path, configFileBytes(contents)).ok;
 }
 
 std::optional<ConfigFileContents> readConfigFile(const QString &path)
@@ -27,12 +31,14 @@ std::optional<ConfigFileContents> readConfigFile(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    const QByteArray data = file.read(core::MaxSettingsFileSize);
-    file.close();
+    return readConfigFileFrom(file.read(core::MaxSettingsFileSize));
+}
 
+std::optional<ConfigFileContents> readConfigFileFrom(const QByteArray &bytes)
+{
     // The configuration file follows the settings files' field rules, so their
     // reader serves; only whole texts are asked of it.
-    core::SettingsReader reader(data);
+    core::SettingsReader reader(bytes);
     ConfigFileContents contents;
     if (!reader.readString(contents.dioMaskText) || !reader.readString(contents.inputTypesText))
         return std::nullopt;
@@ -45,14 +51,10 @@ std::optional<ConfigFileContents> readConfigFile(const QString &path)
 
 QString maskText(std::int32_t mask)
 {
-    QString text = QString::number(static_cast<std::uint32_t>(mask), 16).toUpper();
-    if (mask < 4096)
-        text.prepend(u'0');
-    if (mask < 256)
-        text.prepend(u'0');
-    if (mask < 16)
-        text.prepend(u'0');
-    return text;
+    // Padded by the digits the text has, not by comparing the value: a mask with
+    // bit 31 set is negative yet already has eight digits, and zeros put before
+    // those would make a text that reads back as nothing.
+    return QString::number(static_cast<std::uint32_t>(mask), 16).toUpper().rightJustified(4, u'0');
 }
 
 std::optional<std::int32_t> parseMask(const QString &text)

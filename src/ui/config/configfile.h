@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <array>
@@ -31,6 +32,10 @@ bool writeConfigFile(const QString &path, const ConfigFileContents &contents);
 // shifts the ranges after it. Nothing when the file cannot be opened or ends
 // before the tenth field: the caller fills no control before all ten are in.
 std::optional<ConfigFileContents> readConfigFile(const QString &path);
+
+// The same writer and reader on a file's bytes.
+QByteArray configFileBytes(const ConfigFileContents &contents);
+std::optional<ConfigFileContents> readConfigFileFrom(const QByteArray &bytes);
 
 // The direction mask as written on line 1: four upper-case hex digits, more only
 // when the value needs them.
