@@ -6,6 +6,7 @@
 //
 // Usage: bench_cpu_linerate [seconds]   (default 30, after a 3 s warm-up)
 
+#include "benchsupport.h"
 #include "core/clock.h"
 #include "link/cardlink.h"
 #include "logging/logger.h"
@@ -33,12 +34,18 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-double cpuSeconds()
+using bench::cpuSeconds;
+using bench::runUntil;
+
+// Every channel plotted, the first four logged.
+void prepareCardState(core::AcquisitionState &state, const QString &dir)
 {
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval &t) { return double(t.tv_sec) + t.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+    bench::prepareState(state, dir);
+    for (int c = 0; c < core::ChannelCount; ++c) {
+        state.plotEnable[c] = core::True;
+        state.saveEnable[c] = core::toFlag(c < 4);
+    }
+    state.comPort = 1;
 }
 
 // VmRSS in kB, or -1.
@@ -59,44 +66,6 @@ qint64 lineCount(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll().count('\n') : -1;
 }
 
-// A calibration under which every input type converts without a fault.
-void prepareState(core::AcquisitionState &state, const QString &dir)
-{
-    core::applyDefaults(state);
-    QString error;
-    if (!testsupport::loadShippedTables(state, &error))
-        std::fprintf(stderr, "tables: %s\n", qPrintable(error));
-    const int types[core::ChannelCount] = {0, 2, 1, 3, 4, 5, 6, 0};
-    for (int c = 0; c < core::ChannelCount; ++c) {
-        state.zero10V[c] = 100;
-        state.span10V[c] = 27100;
-        state.zero200mV[c] = 80;
-        state.span200mV[c] = 24080;
-        state.rtdCal[c] = 13000;
-        state.inputType[c] = core::Integer(types[c]);
-        state.plotEnable[c] = core::True;
-        state.saveEnable[c] = core::toFlag(c < 4);
-    }
-    state.appPath = dir;
-    state.comPort = 1;
-}
-
-// Runs the event loop until done() holds (polled every 50 ms) or the timeout passes.
-bool runUntil(const std::function<bool()> &done, std::chrono::milliseconds timeout)
-{
-    const auto deadline = Clock::now() + timeout;
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done() || Clock::now() > deadline)
-            loop.quit();
-    });
-    poll.start(50ms);
-    if (!done())
-        loop.exec();
-    return done();
-}
-
 void runFor(std::chrono::milliseconds duration)
 {
     const auto end = Clock::now() + duration;
@@ -115,7 +84,7 @@ int main(int argc, char **argv)
 
     QTemporaryDir dir;
     core::AcquisitionState state;
-    prepareState(state, dir.path());
+    prepareCardState(state, dir.path());
 
     QProcess sim;
     QString simOut;

@@ -6,6 +6,7 @@
 //
 // Usage: bench_link_throughput [pairs]   (default 200000)
 
+#include "benchsupport.h"
 #include "link/cardlink.h"
 #include "support/tablefixture.h"
 
@@ -28,48 +29,9 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-double cpuSeconds(int who)
-{
-    rusage usage {};
-    getrusage(who, &usage);
-    const auto seconds = [](const timeval &t) { return double(t.tv_sec) + t.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-// A calibration under which every input type converts without a fault.
-void prepareState(core::AcquisitionState &state, const QString &dir)
-{
-    core::applyDefaults(state);
-    QString error;
-    if (!testsupport::loadShippedTables(state, &error))
-        std::fprintf(stderr, "tables: %s\n", qPrintable(error));
-    const int types[core::ChannelCount] = {0, 2, 1, 3, 4, 5, 6, 0};
-    for (int c = 0; c < core::ChannelCount; ++c) {
-        state.zero10V[c] = 100;
-        state.span10V[c] = 27100;
-        state.zero200mV[c] = 80;
-        state.span200mV[c] = 24080;
-        state.rtdCal[c] = 13000;
-        state.inputType[c] = core::Integer(types[c]);
-    }
-    state.appPath = dir;
-}
-
-// Runs the event loop until done() holds (polled every 50 ms) or the timeout passes.
-bool runUntil(const std::function<bool()> &done, std::chrono::milliseconds timeout)
-{
-    const auto deadline = Clock::now() + timeout;
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done() || Clock::now() > deadline)
-            loop.quit();
-    });
-    poll.start(50ms);
-    if (!done())
-        loop.exec();
-    return done();
-}
+using bench::cpuSeconds;
+using bench::prepareState;
+using bench::runUntil;
 
 } // namespace
 

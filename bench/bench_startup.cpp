@@ -6,6 +6,8 @@
 //
 // Usage: bench_startup [runs] [program]   (default 5, <build>/app/tarvane2020)
 
+#include "benchsupport.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
@@ -26,20 +28,7 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-bool runUntil(const std::function<bool()> &done, std::chrono::milliseconds timeout)
-{
-    const auto deadline = Clock::now() + timeout;
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done() || Clock::now() > deadline)
-            loop.quit();
-    });
-    poll.start(1ms);
-    if (!done())
-        loop.exec();
-    return done();
-}
+using tarv::bench::runUntil;
 
 // Milliseconds from starting the program to "?" at the card, or -1.
 double oneRun(const QString &program)
@@ -54,7 +43,7 @@ double oneRun(const QString &program)
     QObject::connect(&sim, &QProcess::readyReadStandardOutput, &sim,
         [&] { simOut += QString::fromLatin1(sim.readAllStandardOutput()); });
     sim.start(QStringLiteral(TARV_SIM_PATH), {"--dir", dir.path()});
-    if (!runUntil([&] { return simOut.contains("tarvsim: COM1 -> "); }, 10s))
+    if (!runUntil([&] { return simOut.contains("tarvsim: COM1 -> "); }, 10s, 1ms))
         return -1;
 
     QProcess app;
@@ -65,7 +54,7 @@ double oneRun(const QString &program)
     app.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     const auto start = Clock::now();
     app.start(program, {});
-    const bool asked = runUntil([&] { return simOut.contains("rx: ?"); }, 20s);
+    const bool asked = runUntil([&] { return simOut.contains("rx: ?"); }, 20s, 1ms);
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     app.kill();
     app.waitForFinished(5000);
