@@ -42,21 +42,8 @@ void writeTables(const QString &dir, double offset = 0)
     writeTable(dir, "k.tc", KTableCount, offset);
 }
 
-QByteArray defaultCardFile()
-{
-    return QByteArray("#FALSE#\r\n").repeated(16)
-        + QByteArray(
-            "0\r\n10\r\n32000\r\n32000\r\n32000\r\n32000\r\n13000\r\n#FALSE#\r\n#FALSE#\r\n")
-              .repeated(8);
-}
-
-QByteArray defaultLogFile()
-{
-    QByteArray out = "\"D:\\test.csv\"\r\n#TRUE#\r\n1\r\n1\r\n5\r\n3\r\n";
-    for (int c = 0; c < 8; ++c)
-        out += "\"Channel " + QByteArray::number(c) + "\"\r\n";
-    return out;
-}
+using tarv::testsupport::defaultCardFile;
+using tarv::testsupport::defaultLogFile;
 
 // A tarvo.con whose every line differs from the default one.
 QByteArray customCardFile()

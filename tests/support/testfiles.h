@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QFile>
 #include <QString>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace tarv::testsupport {
@@ -20,6 +21,35 @@ inline void putFile(const QString &path, const QByteArray &bytes)
     QFile f(path);
     QVERIFY2(f.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
     QCOMPARE(f.write(bytes), bytes.size());
+}
+
+// A new file in `dir` holding `bytes`, named in<n><suffix>; its path.
+inline QString scratchFile(const QTemporaryDir &dir, const QByteArray &bytes, const QString &suffix)
+{
+    static int serial = 0;
+    const QString path = dir.filePath(QStringLiteral("in%1").arg(++serial) + suffix);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write test input %s", qPrintable(path));
+    return path;
+}
+
+// The settings files as start-up defaults write them, written out by hand so the
+// writers are checked against the format, not against themselves.
+inline QByteArray defaultCardFile()
+{
+    return QByteArray("#FALSE#\r\n").repeated(16)
+        + QByteArray(
+            "0\r\n10\r\n32000\r\n32000\r\n32000\r\n32000\r\n13000\r\n#FALSE#\r\n#FALSE#\r\n")
+              .repeated(8);
+}
+
+inline QByteArray defaultLogFile()
+{
+    QByteArray out = "\"D:\\test.csv\"\r\n#TRUE#\r\n1\r\n1\r\n5\r\n3\r\n";
+    for (int c = 0; c < 8; ++c)
+        out += "\"Channel " + QByteArray::number(c) + "\"\r\n";
+    return out;
 }
 
 } // namespace tarv::testsupport

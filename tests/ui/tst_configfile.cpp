@@ -1,3 +1,4 @@
+#include "support/testfiles.h"
 #include "ui/config/configfile.h"
 
 #include <QDir>
@@ -31,12 +32,7 @@ private:
 
     QString pathWith(const QByteArray &bytes)
     {
-        static int serial = 0;
-        const QString path = m_dir.filePath(QStringLiteral("in%1.cfg").arg(++serial));
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-            qFatal("cannot write test input");
-        return path;
+        return tarv::testsupport::scratchFile(m_dir, bytes, QStringLiteral(".cfg"));
     }
 
 private slots:
