@@ -44,6 +44,7 @@ struct AcquisitionState
     QString appPath; // working directory at start-up: settings files and tables
     Flag cardConnected = False; // the card has answered the version query
     Flag portOpened = False; // the port was opened when the main window loaded
+    Flag portLost = False; // the open port failed; the link is trying to reopen it
     Flag taskRunning = False; // the acquisition task was started on the card
     QString cardVersion; // characters 2..5 of the version reply
     // Last analog frame with its CR; the start-up value has the same length but

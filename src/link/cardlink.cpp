@@ -16,6 +16,9 @@ using namespace std::chrono_literals;
 
 // The card needs this long between "@TA00" (load the task) and "@N" (run it).
 constexpr auto TaskStartPause = 100ms;
+// How often a lost port is tried again: soon enough after a cable goes back in,
+// rare enough to cost nothing while it stays out.
+constexpr auto ReconnectInterval = 2000ms;
 
 constexpr char CR = '\r';
 constexpr qsizetype AnalogFrameLength = 62; // 61 characters and the CR
@@ -27,10 +30,14 @@ CardLink::CardLink(core::AcquisitionState &state, QObject *parent)
     : QObject(parent)
     , m_state(state)
     , m_tmrDelay(new QTimer(this))
+    , m_tmrReconnect(new QTimer(this))
 {
     m_tmrDelay->setObjectName(QStringLiteral("tmrDelay"));
     m_tmrDelay->setSingleShot(true);
     connect(m_tmrDelay, &QTimer::timeout, this, &CardLink::finishTaskStart);
+    m_tmrReconnect->setObjectName(QStringLiteral("tmrReconnect"));
+    m_tmrReconnect->setInterval(ReconnectInterval);
+    connect(m_tmrReconnect, &QTimer::timeout, this, &CardLink::retryOpen);
 }
 
 CardLink::~CardLink()
@@ -45,22 +52,14 @@ CardLink::~CardLink()
 
 bool CardLink::openPort(const QString &device)
 {
-    if (m_ownedPort) {
-        m_ownedPort->disconnect(this);
-        delete m_ownedPort;
-        m_ownedPort = nullptr;
-    }
+    m_deviceName = device;
+    m_tmrReconnect->stop();
+    m_restartOnAnswer = false;
+    m_state.portLost = core::False;
+    dropOwnedPort();
 
-    auto *port = new QSerialPort(this);
+    QSerialPort *port = makePort(device);
     m_ownedPort = port;
-    port->setPortName(device); // a name starting with '/' is taken as the device path
-    port->setBaudRate(QSerialPort::Baud9600);
-    port->setDataBits(QSerialPort::Data8);
-    port->setParity(QSerialPort::NoParity);
-    port->setStopBits(QSerialPort::OneStop);
-    port->setFlowControl(QSerialPort::NoFlowControl);
-    connect(port, &QSerialPort::errorOccurred, this,
-        [this](QSerialPort::SerialPortError error) { onPortError(error); });
 
     // A missing, busy or refused port is not an error here: the status window
     // reports it from portOpened, and the run goes on without the card.
@@ -69,6 +68,57 @@ bool CardLink::openPort(const QString &device)
     if (opened)
         sendVersionQuery();
     return opened;
+}
+
+bool CardLink::retryOpen()
+{
+    if (m_state.portLost != core::True)
+        return isPortOpen();
+    const QString device = m_findDevice ? m_findDevice() : m_deviceName;
+    if (device.isEmpty())
+        return false;
+    QSerialPort *port = makePort(device);
+    if (!port->open(QIODevice::ReadWrite)) {
+        // Not back yet (or back under a name we cannot open): keep trying, and keep
+        // showing the loss rather than the open failure.
+        port->disconnect(this);
+        delete port;
+        return false;
+    }
+    dropOwnedPort();
+    m_ownedPort = port;
+    m_tmrReconnect->stop();
+    m_state.portLost = core::False;
+    m_restartOnAnswer = true;
+    attachDevice(port);
+    emit portReopened();
+    sendVersionQuery();
+    return true;
+}
+
+void CardLink::dropOwnedPort()
+{
+    if (!m_ownedPort)
+        return;
+    m_ownedPort->disconnect(this);
+    if (m_device == m_ownedPort)
+        m_device = nullptr;
+    delete m_ownedPort;
+    m_ownedPort = nullptr;
+}
+
+QSerialPort *CardLink::makePort(const QString &device)
+{
+    auto *port = new QSerialPort(this);
+    port->setPortName(device); // a name starting with '/' is taken as the device path
+    port->setBaudRate(QSerialPort::Baud9600);
+    port->setDataBits(QSerialPort::Data8);
+    port->setParity(QSerialPort::NoParity);
+    port->setStopBits(QSerialPort::OneStop);
+    port->setFlowControl(QSerialPort::NoFlowControl);
+    connect(port, &QSerialPort::errorOccurred, this,
+        [this](QSerialPort::SerialPortError error) { onPortError(error); });
+    return port;
 }
 
 void CardLink::attachDevice(QIODevice *device)
@@ -204,6 +254,11 @@ void CardLink::dispatchLine(const QString &line)
         m_state.cardVersion = line.mid(1, 4);
         ++m_counters.versionReplies;
         emit versionReceived(m_state.cardVersion);
+        if (!alive)
+            return;
+        // A card that lost its power with the cable forgot its task: give it back.
+        if (std::exchange(m_restartOnAnswer, false) && m_state.taskRunning == core::True)
+            taskStart();
     } else if (line.size() == AnalogFrameLength) {
         // The decoder reads the stored frame; a frame it rejects is dropped whole,
         // so the previous frame text stays with the previous values.
@@ -266,6 +321,12 @@ void CardLink::onPortError(int error)
     }
     const QString reason = m_ownedPort->errorString();
     m_ownedPort->close();
+    // Whatever the card said last is no longer live: the logger stops counting and
+    // the status window says why, until the card answers again.
+    m_state.cardConnected = core::False;
+    m_state.portLost = core::True;
+    m_restartOnAnswer = false;
+    m_tmrReconnect->start();
     emit portLost(reason);
 }
 

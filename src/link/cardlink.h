@@ -9,6 +9,8 @@
 #include <QPointer>
 #include <QString>
 
+#include <functional>
+
 class QIODevice;
 class QSerialPort;
 class QTimer;
@@ -52,6 +54,17 @@ public:
 
     bool isPortOpen() const;
 
+    // How to find the card's device again after it was lost, e.g. by its port
+    // number, since a device that comes back may come back under another path.
+    // Without one the link retries the name openPort was given.
+    using DeviceFinder = std::function<QString()>;
+    void setDeviceFinder(DeviceFinder finder) { m_findDevice = std::move(finder); }
+
+    // One attempt to reopen a lost port; tmrReconnect calls it every two seconds
+    // until it succeeds. On success "?" goes out, and the task is started again
+    // once the card answers if it was running. True when the port is open.
+    bool retryOpen();
+
     // Commands. Each does nothing unless the card has answered (cardConnected),
     // except sendVersionQuery and stopAtClose, which need only an open port.
     void sendVersionQuery();
@@ -73,6 +86,7 @@ signals:
     void conversionFailed(const tarv::link::ChannelFailures &failures); // empty: all good
     void frameDropped(tarv::link::DecodeOutcome outcome);
     void portLost(const QString &reason); // the device reported an error and was closed
+    void portReopened(); // a lost port opened again; the card has not answered yet
 
 private:
     void onReadyRead();
@@ -82,6 +96,8 @@ private:
     void send(const QByteArray &command);
     void finishTaskStart();
     void onPortError(int error);
+    QSerialPort *makePort(const QString &device);
+    void dropOwnedPort();
 
     core::AcquisitionState &m_state;
     QPointer<QIODevice> m_device;
@@ -89,6 +105,10 @@ private:
     QByteArray m_pending; // rxBuffer: text since the last CR
     bool m_pendingTruncated = false; // m_pending lost the start of its line
     QTimer *m_tmrDelay = nullptr; // objectName "tmrDelay"
+    QTimer *m_tmrReconnect = nullptr; // objectName "tmrReconnect"
+    QString m_deviceName; // what openPort was given
+    DeviceFinder m_findDevice;
+    bool m_restartOnAnswer = false; // reopened after a loss: restart the task on "V"
     LinkCounters m_counters;
 };
 

@@ -77,6 +77,8 @@ private slots:
     void unterminatedTextStaysBounded_data();
     void unterminatedTextStaysBounded();
     void deviceLossClosesThePortOnce();
+    void lostPortComesBack_data();
+    void lostPortComesBack();
     void resolver_data();
     void resolver();
     void openThroughComEntry();
@@ -529,7 +531,8 @@ void TestCardLink::deviceLossClosesThePortOnce()
     QTRY_COMPARE(lostSpy.count(), 1);
     QVERIFY(!m_link->isPortOpen());
     QVERIFY(!lostSpy.at(0).at(0).toString().isEmpty());
-    QCOMPARE(m_state->cardConnected, tarv::core::True);
+    QCOMPARE(m_state->cardConnected, tarv::core::False);
+    QCOMPARE(m_state->portLost, tarv::core::True);
     QCOMPARE(m_state->portOpened, tarv::core::True);
 
     // A vanished device left open keeps its read notifier firing without end.
@@ -543,6 +546,64 @@ void TestCardLink::deviceLossClosesThePortOnce()
 
     m_link->taskStop(); // commands after the loss go nowhere
     QCOMPARE(lostSpy.count(), 1);
+}
+
+void TestCardLink::lostPortComesBack_data()
+{
+    QTest::addColumn<bool>("taskWasRunning");
+    QTest::newRow("task running") << true;
+    QTest::newRow("task stopped") << false;
+}
+
+void TestCardLink::lostPortComesBack()
+{
+    QFETCH(bool, taskWasRunning);
+    connectCard();
+    if (QTest::currentTestFailed())
+        return;
+    if (taskWasRunning) {
+        m_link->taskStart();
+        QCOMPARE(m_pty->waitForBytes(9), QByteArray("@TA00\r@N\r"));
+    }
+    QString device; // where the card turns up again; empty while it is away
+    m_link->setDeviceFinder([&device] { return device; });
+    QSignalSpy reopenedSpy(m_link.get(), &CardLink::portReopened);
+
+    m_pty->closeMaster();
+    QTRY_COMPARE(m_state->portLost, tarv::core::True);
+    QVERIFY(!m_link->retryOpen());
+    device = QDir(QDir::tempPath()).filePath("no-such-serial-device");
+    QVERIFY(!m_link->retryOpen());
+    QCOMPARE(m_state->portLost, tarv::core::True);
+    QCOMPARE(m_state->portOpened, tarv::core::True);
+    QCOMPARE(reopenedSpy.count(), 0);
+
+    PtyPair back;
+    QVERIFY2(back.isValid(), qPrintable(back.errorString()));
+    device = back.slavePath();
+    QVERIFY(m_link->retryOpen());
+    QCOMPARE(reopenedSpy.count(), 1);
+    QCOMPARE(m_state->portLost, tarv::core::False);
+    QVERIFY(!m_link->findChild<QTimer *>("tmrReconnect")->isActive());
+    QCOMPARE(back.waitForBytes(2), QByteArray("?\r"));
+    QVERIFY2(m_link->retryOpen(), "a port that is open stays as it is");
+    QCOMPARE(reopenedSpy.count(), 1);
+
+    // Nothing goes out before the card answers, and a task is restarted once only.
+    m_link->digitalOutput(3);
+    QVERIFY(back.writeToProgram("V1.23\r"));
+    QTRY_COMPARE(m_state->cardConnected, tarv::core::True);
+    if (taskWasRunning)
+        QCOMPARE(back.waitForBytes(9), QByteArray("@TA00\r@N\r"));
+    QVERIFY(back.writeToProgram("V1.23\r"));
+    QTRY_COMPARE(m_link->counters().versionReplies, quint64(3));
+    m_link->sendVersionQuery(); // anything sent since would come before it
+    QCOMPARE(back.waitForBytes(2), QByteArray("?\r"));
+    QCOMPARE(m_state->taskRunning, taskWasRunning ? tarv::core::True : tarv::core::False);
+
+    // Received text still flows through the new port.
+    QVERIFY(back.writeToProgram(AnalogFrame));
+    QTRY_COMPARE(m_link->counters().analogAccepted, quint64(1));
 }
 
 void TestCardLink::resolver_data()

@@ -50,6 +50,7 @@ private slots:
     void startWithoutPort();
     void startAndCloseOnTheWire();
     void closeReportsSettingsThatCannotBeWritten();
+    void cardUnpluggedAndPluggedBack();
     void aboutOpensWithoutBlockingOnce();
 
 private:
@@ -139,6 +140,88 @@ void TestMainWindowStartStop::startAndCloseOnTheWire()
     QCOMPARE(lineCount("tarvs.con"), 14);
     QVERIFY2(!QFile::exists(m_rig->filePath(QStringLiteral("tarv.con"))),
         "closing leaves the port choice alone");
+}
+
+void TestMainWindowStartStop::cardUnpluggedAndPluggedBack()
+{
+    auto before = std::make_unique<PtyPair>();
+    QVERIFY2(before->isValid(), qPrintable(before->errorString()));
+    const QString entry = m_rig->filePath(QStringLiteral("COM1"));
+    QVERIFY(QFile::link(before->slavePath(), entry));
+    m_rig->state.comPort = 1;
+    m_rig->state.saveEnable[0] = tarv::core::True;
+    m_rig->state.saveFileName = m_rig->filePath(QStringLiteral("log.csv"));
+    m_rig->state.savePeriodTicks = 1;
+
+    MdiDaq &window = m_rig->make();
+    window.load();
+    QCOMPARE(before->waitForBytes(2), QByteArray("?\r"));
+    QVERIFY(before->writeToProgram("V1.23\r"));
+    QTRY_COMPARE(m_rig->state.cardConnected, tarv::core::True);
+    window.action(QStringLiteral("TaskStart"))->trigger();
+    QCOMPARE(before->waitForBytes(9), QByteArray("@TA00\r@N\r"));
+    m_rig->state.savingActive = tarv::core::True;
+
+    FrmStatus *status = m_rig->statusWindow();
+    QVERIFY(status);
+    auto label = [status](const char *name) {
+        return status->findChild<QLabel *>(QString::fromLatin1(name))->text();
+    };
+    auto logLines = [this] {
+        QFile file(m_rig->state.saveFileName);
+        return file.open(QIODevice::ReadOnly) ? file.readAll().count("\r\n") : 0;
+    };
+    auto tickSeconds = [&window](int n) {
+        for (int i = 0; i < n; ++i)
+            emit window.saveTick();
+    };
+    tickSeconds(2);
+    QCOMPARE(logLines(), 2);
+
+    // The cable comes out: the device and its name go away.
+    before->closeMaster();
+    QVERIFY(QFile::remove(entry));
+    QTRY_COMPARE(m_rig->state.portLost, tarv::core::True);
+    QVERIFY(!window.link().isPortOpen());
+    QCOMPARE(m_rig->state.cardConnected, tarv::core::False);
+    status->tick();
+    QCOMPARE(label("lblFault"), QStringLiteral("COM lost"));
+    QCOMPARE(label("lblStatus"), QStringLiteral("Card Disconnected"));
+    QCOMPARE(label("lblSave"), QStringLiteral("Not Saving"));
+    tickSeconds(3);
+    QCOMPARE(logLines(), 2); // no stale values written as if live
+
+    auto *reconnect = window.link().findChild<QTimer *>(QStringLiteral("tmrReconnect"));
+    QVERIFY(reconnect);
+    QVERIFY(reconnect->isActive());
+    QCOMPARE(reconnect->interval(), 2000);
+    QVERIFY2(!window.link().retryOpen(), "nothing to open while the device is away");
+    QVERIFY(reconnect->isActive());
+    status->tick();
+    QCOMPARE(label("lblFault"), QStringLiteral("COM lost"));
+
+    // It comes back as another device under the same port number.
+    PtyPair after;
+    QVERIFY2(after.isValid(), qPrintable(after.errorString()));
+    QVERIFY(QFile::link(after.slavePath(), entry));
+    QVERIFY(window.link().retryOpen());
+    QVERIFY(!reconnect->isActive());
+    QCOMPARE(after.waitForBytes(2), QByteArray("?\r"));
+    status->tick();
+    QCOMPARE(label("lblFault"), QStringLiteral("Card not found"));
+    tickSeconds(1);
+    QCOMPARE(logLines(), 2);
+
+    // Once it answers, the task it forgot is started again and logging goes on.
+    QVERIFY(after.writeToProgram("V1.24\r"));
+    QCOMPARE(after.waitForBytes(9), QByteArray("@TA00\r@N\r"));
+    status->tick();
+    QCOMPARE(label("lblFault"), QStringLiteral("No Faults"));
+    QCOMPARE(label("lblStatus"), QStringLiteral("Card Connected. Ver.1.24"));
+    QCOMPARE(label("lblTask"), QStringLiteral("Task Running"));
+    tickSeconds(1);
+    QCOMPARE(logLines(), 3);
+    QVERIFY(m_rig->prompts.shown.isEmpty());
 }
 
 void TestMainWindowStartStop::closeReportsSettingsThatCannotBeWritten()

@@ -40,7 +40,9 @@ FrmStatus::FrmStatus(const core::AcquisitionState &state, QWidget *parent)
 
     // Load step: the port result and the port number show at once; the rest keeps
     // its design text until the first tick.
-    if (m_state.portOpened == core::False)
+    if (m_state.portLost == core::True)
+        m_lblFault->setText(QStringLiteral("COM lost"));
+    else if (m_state.portOpened == core::False)
         m_lblFault->setText(QStringLiteral("COM not found"));
     m_lblUSB->setText(usbText());
 
@@ -52,8 +54,12 @@ FrmStatus::FrmStatus(const core::AcquisitionState &state, QWidget *parent)
 void FrmStatus::tick()
 {
     // Without a port nothing is known about the card, so the card line keeps
-    // whatever it showed.
-    if (m_state.portOpened == core::False) {
+    // whatever it showed. A port that went away mid-run is another matter: what
+    // the card said before is no longer live.
+    if (m_state.portLost == core::True) {
+        m_lblFault->setText(QStringLiteral("COM lost"));
+        m_lblStatus->setText(QStringLiteral("Card Disconnected"));
+    } else if (m_state.portOpened == core::False) {
         m_lblFault->setText(QStringLiteral("COM not found"));
     } else if (m_state.cardConnected == core::False) {
         m_lblFault->setText(QStringLiteral("Card not found"));

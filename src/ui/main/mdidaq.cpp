@@ -230,10 +230,16 @@ void MdiDaq::load()
     // Nothing here stops the start: a missing or refused port shows in the status
     // window as "COM not found", and the run goes on without the card.
     const QString device = link::resolvePortDevice(m_state.comPort, m_state.appPath);
-    if (device.isEmpty())
+    if (device.isEmpty()) {
         m_state.portOpened = core::False;
-    else
+    } else {
+        // A card unplugged and plugged back is looked for under the same port
+        // number, which may now lead to a different device path.
+        m_link->setDeviceFinder([comPort = m_state.comPort, appPath = m_state.appPath] {
+            return link::resolvePortDevice(comPort, appPath);
+        });
         m_link->openPort(device);
+    }
     openChild(QStringLiteral("ViewStatus"));
 }
 
