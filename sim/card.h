@@ -61,9 +61,11 @@ public:
 
     const Tally &tally() const { return m_tally; }
 
+    // Queues the lines held back for a merged write now.
+    void flushGathered(Clock::time_point now);
+
 private:
     void send(const std::string &line, Clock::time_point now);
-    void flushGathered(Clock::time_point now);
     void queue(const std::string &text, Clock::time_point now);
 
     CardSettings m_settings;

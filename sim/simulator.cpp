@@ -46,6 +46,10 @@ Clock::duration seconds(double value)
 constexpr int staleBytes = 2048;
 // In unthrottled mode, how far the card runs ahead of the port.
 constexpr std::size_t queueAhead = 4096;
+// How long a vanishing port waits for the host to read what was sent, and how often
+// it looks whether it has.
+constexpr auto drainLimit = std::chrono::seconds(2);
+constexpr auto drainPoll = std::chrono::milliseconds(5);
 
 } // namespace
 
@@ -107,6 +111,8 @@ int Simulator::run()
     const Tally &tally = m_card.tally();
     if (m_discarded > 0)
         say("tarvsim: discarded " + std::to_string(m_discarded) + " unread bytes");
+    if (m_lostAtVanish > 0)
+        say("tarvsim: lost " + std::to_string(m_lostAtVanish) + " unread bytes with the port");
     say("tarvsim: valid analog " + std::to_string(tally.validAnalog) + ", valid digital "
         + std::to_string(tally.validDigital) + ", faulty " + std::to_string(tally.faulty));
     return status;
@@ -134,7 +140,20 @@ void Simulator::dropPort()
 
 bool Simulator::checkVanish(Clock::time_point now)
 {
-    if (m_port.isOpen() && now >= m_nextVanish) {
+    if (m_port.isOpen() && now >= m_nextVanish && !m_draining) {
+        // The cable comes out between frames: nothing new is made from here on, and
+        // what is on its way still reaches the host if it reads it in time.
+        m_draining = true;
+        m_card.flushGathered(now);
+        m_drainDeadline = now + drainLimit;
+    }
+    if (m_draining) {
+        const long long unread = static_cast<long long>(m_out.bytes()) + m_port.unreadBytes();
+        if (unread > 0 && now < m_drainDeadline)
+            return true;
+        m_draining = false;
+        m_drainDeadline = Clock::time_point::max();
+        m_lostAtVanish += unread;
         dropPort();
         m_card.powerCycle();
         m_wasStreaming = false;
@@ -152,7 +171,7 @@ bool Simulator::checkVanish(Clock::time_point now)
 
 void Simulator::produce(Clock::time_point now)
 {
-    const bool streaming = m_port.isOpen() && m_card.streaming();
+    const bool streaming = m_port.isOpen() && !m_draining && m_card.streaming();
     if (streaming && !m_wasStreaming)
         m_nextTick = now;
     m_wasStreaming = streaming;
@@ -212,10 +231,12 @@ void Simulator::reportLimit()
 int Simulator::pollTimeout(Clock::time_point now)
 {
     auto wake = std::min(m_deadline, std::min(m_nextVanish, m_reappear));
+    if (m_draining)
+        wake = std::min(wake, now + drainPoll);
     if (m_port.isOpen() && m_card.streaming() && !m_options.unthrottled)
         wake = std::min(wake, m_nextTick);
-    if (m_port.isOpen() && m_card.streaming() && m_options.unthrottled && !m_waitForWritable
-        && m_out.bytes() < queueAhead) {
+    if (m_port.isOpen() && !m_draining && m_card.streaming() && m_options.unthrottled
+        && !m_waitForWritable && m_out.bytes() < queueAhead) {
         // The port took everything: go on at once, unless the card is in a quiet spell.
         const auto quiet = m_card.quietUntil(now);
         if (!quiet)

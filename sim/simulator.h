@@ -78,6 +78,11 @@ private:
     bool m_limitReported = false;
     bool m_quit = false;
     long long m_discarded = 0;
+    // Losing the port waits, up to a deadline, for the host to read what the card
+    // had already sent, so a lost port never takes counted frames with it.
+    bool m_draining = false;
+    Clock::time_point m_drainDeadline = Clock::time_point::max();
+    long long m_lostAtVanish = 0; // bytes still unread when the deadline forced it
 };
 
 } // namespace tarv::sim

@@ -212,6 +212,7 @@ private slots:
     void processTallyMatchesReader();
     void calibrationReferenceFromConsole();
     void portVanishesAndReturns();
+    void vanishingPortDeliversWhatWasCounted();
 };
 
 void tst_Sim::analogFrameLayout_data()
@@ -574,6 +575,38 @@ void tst_Sim::portVanishesAndReturns()
     QCOMPARE(second.waitFor([](auto &) { return true; }, 2s).value_or("none"), QByteArray("V1.02"));
     QVERIFY(sim.stop());
     QCOMPARE(sim.process().exitCode(), 0);
+}
+
+void tst_Sim::vanishingPortDeliversWhatWasCounted()
+{
+    // Streaming flat out, split and merged, when the port goes: every frame the card
+    // counted as sent must have reached the reader before the hang-up.
+    SimProcess sim({"--autostart", "--unthrottled", "--split", "--merge", "--vanish-every", "0.5",
+        "--vanish-for", "600"});
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(sim.link()).isSymLink(), 5000);
+    PortReader reader(sim.link());
+    QVERIFY(reader.isOpen());
+    qint64 analog = 0;
+    qint64 digital = 0;
+    // Counts until the hang-up ends the reading; the predicate never accepts.
+    const auto result = reader.waitFor(
+        [&](const QByteArray &line) {
+            analog += line.size() == 61;
+            digital += line.size() == 8;
+            return false;
+        },
+        10s);
+    QVERIFY2(!result, "the port should have hung up");
+    QVERIFY(sim.waitForOutput("tarvsim: COM1 vanished"));
+    QVERIFY(sim.stop());
+    const QString out = sim.output();
+    QVERIFY2(!out.contains("lost"), qPrintable(out));
+    const QRegularExpressionMatch tally
+        = QRegularExpression("valid analog (\\d+), valid digital (\\d+)").match(out);
+    QVERIFY2(tally.hasMatch(), qPrintable(out));
+    QVERIFY2(analog > 100, qPrintable(QString::number(analog)));
+    QCOMPARE(analog, tally.captured(1).toLongLong());
+    QCOMPARE(digital, tally.captured(2).toLongLong());
 }
 
 QTEST_GUILESS_MAIN(tst_Sim)
