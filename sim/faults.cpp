@@ -40,19 +40,21 @@ std::string FaultInjector::overlongLine()
     std::string line(5000, ' ');
     for (char &ch : line)
         ch = static_cast<char>(uniform('!', '~'));
+    // Arriving whole, a line starting with "V" is a version reply, whatever its length.
+    if (line.front() == 'V')
+        line.front() = 'W';
     return line + '\r';
 }
 
 std::string FaultInjector::damageAnalog(std::string frame)
 {
-    // Count fields start every 7 characters: sign at 7i, digits at 7i+1..7i+5.
+    // Count fields start every 7 characters: sign at 7i, digits at 7i+1..7i+5. The
+    // receiver reads a field as far as it is a number, so only a count too large
+    // for 16 bits is sure to be refused; letters would be read as a number.
     const int field = uniform(0, 7);
-    if (uniform(0, 1) == 0) {
-        frame.replace(field * 7, 6, "+99999");
-    } else {
-        for (int i = 1; i <= 5; ++i)
-            frame[field * 7 + i] = static_cast<char>(uniform('A', 'Z'));
-    }
+    const std::string count = std::to_string(uniform(32768, 99999));
+    frame[field * 7] = uniform(0, 1) == 0 ? '+' : '-';
+    frame.replace(field * 7 + 1, 5, count);
     return frame;
 }
 

@@ -44,10 +44,10 @@ public:
     // 1 to 80 bytes other than CR, then CR. Never 8 or 61 bytes long and never
     // starting with "V", so it cannot pass for a frame or a version reply.
     std::string junkLine();
-    // 5000 printable characters, then CR.
+    // 5000 printable characters, not starting with "V", then CR.
     std::string overlongLine();
-    // The frame with one count field made unreadable as a 16-bit count: "+99999" or
-    // letters. Same length, still ends in CR.
+    // The frame with one count field beyond a 16-bit count (32768..99999, either
+    // sign). Same length, still ends in CR.
     std::string damageAnalog(std::string frame);
     // The frame with one digit made non-hexadecimal. Same length, still ends in CR.
     std::string damageDigital(std::string frame);

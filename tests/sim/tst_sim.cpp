@@ -1,6 +1,7 @@
 #include "sim/card.h"
 #include "sim/faults.h"
 #include "sim/signalmodel.h"
+#include "link/framedecoder.h"
 
 #include <QFileInfo>
 #include <QProcess>
@@ -420,6 +421,17 @@ void tst_Sim::faultsNeverForgeAFrame()
         const std::string badDigital = faults.damageDigital(digital);
         QCOMPARE(badDigital.size(), digital.size());
         QVERIFY(!isValidDigital(QByteArray::fromStdString(badDigital).chopped(1)));
+        // The program's own decoder must refuse them, not just a strict reader.
+        tarv::core::AcquisitionState state;
+        state.analogFrame = QString::fromStdString(badAnalog);
+        QCOMPARE(tarv::link::DecodeAnalogFrame(state), tarv::link::DecodeOutcome::CountOutOfRange);
+        state.digitalFrame = QString::fromStdString(badDigital);
+        QCOMPARE(tarv::link::DecodeDigitalFrame(state), tarv::link::DecodeOutcome::NotHexadecimal);
+
+        const std::string overlong = faults.overlongLine();
+        QCOMPARE(overlong.size(), std::size_t(5001));
+        QCOMPARE(overlong.find('\r'), std::size_t(5000));
+        QVERIFY(overlong.front() != 'V');
 
         std::string joined;
         const auto pieces = faults.pieces(analog);
@@ -430,9 +442,6 @@ void tst_Sim::faultsNeverForgeAFrame()
         }
         QCOMPARE(joined, analog);
     }
-    const std::string overlong = faults.overlongLine();
-    QCOMPARE(overlong.size(), std::size_t(5001));
-    QCOMPARE(overlong.find('\r'), std::size_t(5000));
 }
 
 void tst_Sim::cardAnswersCommands()
