@@ -4,7 +4,8 @@
 // the process used (user + system CPU time), frames accepted per second, log lines
 // written and the resident memory.
 //
-// Usage: bench_cpu_linerate [seconds]   (default 30, after a 3 s warm-up)
+// Usage: bench_cpu_linerate [seconds]   (default 30, after a 3 s warm-up; the
+// resident memory is printed every minute)
 
 #include "benchsupport.h"
 #include "core/clock.h"
@@ -128,7 +129,16 @@ int main(int argc, char **argv)
     const qint64 lines0 = lineCount(logPath);
     const long rss0 = residentKb();
 
+    // The memory minute by minute, to show it stays flat over a long run.
+    QTimer minutes;
+    int minute = 0;
+    QObject::connect(&minutes, &QTimer::timeout, &minutes, [&] {
+        std::printf("after %2d min: VmRSS %ld kB\n", ++minute, residentKb());
+        std::fflush(stdout);
+    });
+    minutes.start(60s);
     runFor(std::chrono::seconds(seconds));
+    minutes.stop();
 
     const double cpu = cpuSeconds() - cpu0;
     const double wall = std::chrono::duration<double>(Clock::now() - wall0).count();
