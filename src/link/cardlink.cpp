@@ -74,23 +74,24 @@ bool CardLink::retryOpen()
 {
     if (m_state.portLost != core::True)
         return isPortOpen();
+    if (!m_ownedPort)
+        return false;
     const QString device = m_findDevice ? m_findDevice() : m_deviceName;
     if (device.isEmpty())
         return false;
-    QSerialPort *port = makePort(device);
-    if (!port->open(QIODevice::ReadWrite)) {
-        // Not back yet (or back under a name we cannot open): keep trying, and keep
-        // showing the loss rather than the open failure.
-        port->disconnect(this);
-        delete port;
+    // The port that was lost opens the device again rather than a new one replacing
+    // it: this may run in a message box's event loop while the old port is still
+    // delivering a notification further down the stack, so it must stay alive. A
+    // failed attempt keeps showing the loss rather than the open failure.
+    m_ownedPort->setPortName(device);
+    if (!m_ownedPort->open(QIODevice::ReadWrite))
         return false;
-    }
-    dropOwnedPort();
-    m_ownedPort = port;
     m_tmrReconnect->stop();
     m_state.portLost = core::False;
     m_restartOnAnswer = true;
-    attachDevice(port);
+    // Half a line from before the loss must not join the first line after it.
+    m_pending.clear();
+    m_pendingTruncated = false;
     emit portReopened();
     sendVersionQuery();
     return true;

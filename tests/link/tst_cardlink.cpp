@@ -79,6 +79,7 @@ private slots:
     void deviceLossClosesThePortOnce();
     void lostPortComesBack_data();
     void lostPortComesBack();
+    void portReturnsInsideAModalLoop();
     void resolver_data();
     void resolver();
     void openThroughComEntry();
@@ -604,6 +605,48 @@ void TestCardLink::lostPortComesBack()
     // Received text still flows through the new port.
     QVERIFY(back.writeToProgram(AnalogFrame));
     QTRY_COMPARE(m_link->counters().analogAccepted, quint64(1));
+}
+
+void TestCardLink::portReturnsInsideAModalLoop()
+{
+    // A message box opened by a handler of a received frame runs its own event loop
+    // inside the port's receive notification; the loss and the return can both
+    // happen in there, and the port must survive its own notification.
+    connectCard();
+    if (QTest::currentTestFailed())
+        return;
+    PtyPair back;
+    QVERIFY2(back.isValid(), qPrintable(back.errorString()));
+    m_link->setDeviceFinder([&back] { return back.slavePath(); });
+    bool lost = false;
+    bool reopened = false;
+    bool inside = false;
+    connect(m_link.get(), &CardLink::conversionFailed, this, [&](const ChannelFailures &) {
+        if (inside)
+            return;
+        inside = true;
+        m_pty->closeMaster();
+        QEventLoop loop;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, &loop, [&] {
+            if (m_state->portLost == tarv::core::True)
+                reopened = m_link->retryOpen();
+            if (reopened)
+                loop.quit();
+        });
+        QTimer::singleShot(5s, &loop, &QEventLoop::quit);
+        poll.start(10);
+        lost = true;
+        loop.exec();
+    });
+    QVERIFY(m_pty->writeToProgram(AnalogFrame));
+    QTRY_VERIFY(inside);
+    QVERIFY(lost);
+    QVERIFY2(reopened, "the loss should be seen and mended inside the modal loop");
+    QCOMPARE(back.waitForBytes(2), QByteArray("?\r"));
+    QVERIFY(back.writeToProgram("V1.23\r" + OtherAnalogFrame));
+    QTRY_COMPARE(m_link->counters().analogAccepted, quint64(2));
+    QCOMPARE(m_state->analogFrame, QString::fromLatin1(OtherAnalogFrame));
 }
 
 void TestCardLink::resolver_data()

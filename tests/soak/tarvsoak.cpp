@@ -180,7 +180,8 @@ int main(int argc, char **argv)
             "0.002", "--malformed", "0.01", "--silence", "2", "--vanish-every", "40",
             "--vanish-for", "3", "--seed", parser.value(seedOption)});
     if (!runUntil([&] { return simOut.contains("tarvsim: COM1 -> "); }, 10s)) {
-        std::fprintf(stderr, "tarvsoak: the simulated card did not start: %s\n", qPrintable(simOut));
+        std::fprintf(
+            stderr, "tarvsoak: the simulated card did not start: %s\n", qPrintable(simOut));
         return 2;
     }
 
@@ -290,9 +291,9 @@ int main(int argc, char **argv)
         rssAtWarmup, rssMaxAfter, rssLast);
 
     Verdict verdict;
-    const QRegularExpressionMatch tally
-        = QRegularExpression(QStringLiteral("valid analog (\\d+), valid digital (\\d+), faulty (\\d+)"))
-              .match(simOut);
+    const QRegularExpressionMatch tally = QRegularExpression(
+        QStringLiteral("valid analog (\\d+), valid digital (\\d+), faulty (\\d+)"))
+                                              .match(simOut);
     verdict.check(tally.hasMatch(), QStringLiteral("the simulated card reported what it sent"));
     if (tally.hasMatch()) {
         const quint64 analog = tally.captured(1).toULongLong();
@@ -317,7 +318,8 @@ int main(int argc, char **argv)
     verdict.check(losses >= expectedLosses && returns == losses && restarts == losses,
         QStringLiteral("the port was lost and found again, the task restarted each time"));
     verdict.check(rssAtWarmup > 0 && rssMaxAfter - rssAtWarmup < 2048,
-        QStringLiteral("resident memory grew %1 kB after the warm-up").arg(rssMaxAfter - rssAtWarmup));
+        QStringLiteral("resident memory grew %1 kB after the warm-up")
+            .arg(rssMaxAfter - rssAtWarmup));
     for (const auto &shown : prompts.shown)
         std::printf("  message: %s | %s\n", qPrintable(shown.title), qPrintable(shown.text));
     verdict.check(prompts.shown.isEmpty(), QStringLiteral("no message box was needed"));
