@@ -20,7 +20,7 @@ done
 bash "$root/tools/setup.sh"
 dir="$root/build"
 cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARV_BUILD_BENCH=ON >/dev/null
-cmake --build "$dir" -j"$(nproc)"
+cmake --build "$dir" -j"$(nproc)" >/dev/null
 export QT_QPA_PLATFORM=offscreen
 # Qt's notes about the offscreen platform are not figures.
 export QT_LOGGING_RULES="qt.qpa.*=false;*.warning=false"
