@@ -233,8 +233,21 @@ void FrmConfig::loadFromDisk()
     }
 
     // Whatever is filled before a type digit without an entry (7, 8, 9) stays.
+    // Save to Disk writes a channel whose type was typed in (no list position) as
+    // "-1", two characters where every other channel has one; read digit by digit,
+    // it would shift the later channels' types, so it is taken as one entry and
+    // loads as no selection, as it was saved.
+    const QStringView types(contents->inputTypesText);
+    qsizetype at = 0;
     for (int c = 0; c < 8; ++c) {
-        const QStringView digit = QStringView(contents->inputTypesText).mid(c, 1);
+        if (types.mid(at, 2) == u"-1") {
+            at += 2;
+            cmbInputType[c]->setCurrentIndex(-1);
+            txtInputRange[c]->setText(contents->rangeTexts[c]);
+            continue;
+        }
+        const QStringView digit = types.mid(at, 1);
+        ++at;
         const auto position = core::toInteger(core::leadingNumber(digit));
         if (!position || *position < 0 || *position >= core::InputTypeCount)
             return;
