@@ -50,6 +50,7 @@ constexpr std::size_t queueAhead = 4096;
 // it looks whether it has.
 constexpr auto drainLimit = std::chrono::seconds(2);
 constexpr auto drainPoll = std::chrono::milliseconds(5);
+constexpr auto drainSettle = std::chrono::milliseconds(100);
 
 } // namespace
 
@@ -144,12 +145,20 @@ bool Simulator::checkVanish(Clock::time_point now)
         // The cable comes out between frames: nothing new is made from here on, and
         // what is on its way still reaches the host if it reads it in time.
         m_draining = true;
+        m_drainEmptySince = Clock::time_point::max();
         m_card.flushGathered(now);
         m_drainDeadline = now + drainLimit;
     }
     if (m_draining) {
         const long long unread = static_cast<long long>(m_out.bytes()) + m_port.unreadBytes();
-        if (unread > 0 && now < m_drainDeadline)
+        // The terminal hands written bytes to the reader's side a moment later, so an
+        // empty count right after a write proves nothing: it must stay empty a while.
+        if (unread > 0)
+            m_drainEmptySince = Clock::time_point::max();
+        else if (m_drainEmptySince == Clock::time_point::max())
+            m_drainEmptySince = now;
+        const bool settled = unread == 0 && now - m_drainEmptySince >= drainSettle;
+        if (!settled && now < m_drainDeadline)
             return true;
         m_draining = false;
         m_drainDeadline = Clock::time_point::max();

@@ -82,6 +82,7 @@ private:
     // had already sent, so a lost port never takes counted frames with it.
     bool m_draining = false;
     Clock::time_point m_drainDeadline = Clock::time_point::max();
+    Clock::time_point m_drainEmptySince = Clock::time_point::max();
     long long m_lostAtVanish = 0; // bytes still unread when the deadline forced it
 };
 
