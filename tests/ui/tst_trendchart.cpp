@@ -12,17 +12,7 @@ namespace {
 
 // The chart surface of the trend window: 19815 x 6735 twips.
 const QSize ChartSize(1321, 449);
-
-const QColor Red(255, 0, 0);
-const QColor Blue(0, 0, 255);
-const QColor Yellow(255, 255, 0);
-const QColor Magenta(255, 0, 255);
-const QColor Orange(255, 128, 0);
-const QColor Violet(128, 0, 255);
-const QColor White(255, 255, 255);
 const QColor Grid(64, 64, 64);
-const QColor Green(0, 255, 0);
-const QColor Cyan(0, 255, 255);
 
 // Where a point in chart units lands on the image, computed independently of the
 // painter: the 12000 x 12000 scale stretched over the whole surface.
@@ -50,17 +40,17 @@ bool colourNear(const QImage &image, QPointF at, const QColor &colour)
 }
 
 // Text is smoothed, so its pixels are the text colour blended into black: a
-// channel that is off stays 0 and a channel that is on stays bright.
-bool textColourInBox(const QImage &image, QPointF topLeft, QSize size, const QColor &colour)
+// colour channel that is off stays 0 and one that is on stays bright.
+bool textColourInBox(const QImage &image, QPointF topLeft, const QColor &colour)
 {
     const auto matches
         = [](int pixel, int wanted) { return wanted == 0 ? pixel == 0 : pixel >= 160; };
-    const QRect box = QRect(topLeft.toPoint(), size) & image.rect();
+    const QRect box = QRect(topLeft.toPoint(), QSize(60, 20)) & image.rect();
     for (int y = box.top(); y <= box.bottom(); ++y)
         for (int x = box.left(); x <= box.right(); ++x) {
-            const QColor pixel = image.pixelColor(x, y);
-            if (matches(pixel.red(), colour.red()) && matches(pixel.green(), colour.green())
-                && matches(pixel.blue(), colour.blue()))
+            const QColor p = image.pixelColor(x, y);
+            if (matches(p.red(), colour.red()) && matches(p.green(), colour.green())
+                && matches(p.blue(), colour.blue()))
                 return true;
         }
     return false;
@@ -83,28 +73,6 @@ void setChannel(ui::TrendModel &m, int c, float value, const QColor &colour, boo
     m.plotted[c] = plotted;
 }
 
-// Values avoid the grid lines (multiples of 10 on a range of 100) so each
-// sampled pixel belongs to one trace only.
-ui::TrendModel knownChart()
-{
-    ui::TrendModel m;
-    m.pointCount = 10;
-    m.trendRange = 100;
-    setChannel(m, 0, 45, Red);
-    m.history[0][5] = 85; // a spike: steep segments up to slot 5 and down again
-    setChannel(m, 1, 15, Blue);
-    setChannel(m, 2, 75, Yellow, false);
-    setChannel(m, 3, 110, Magenta); // above the range: top edge, not clamped
-    setChannel(m, 4, -5, Orange); // below zero: under the bottom grid line
-    setChannel(m, 5, 35, Violet);
-    setChannel(m, 6, 35, White); // same trace as channel 5, drawn after it
-    m.endTime = QStringLiteral("18:11:43");
-    m.startTime = QStringLiteral("18:11:33");
-    m.bottomLabel = QStringLiteral("  0");
-    m.topLabel = QStringLiteral("100");
-    return m;
-}
-
 } // namespace
 
 class TestTrendChart : public QObject
@@ -112,111 +80,107 @@ class TestTrendChart : public QObject
     Q_OBJECT
 
 private slots:
+    // Values avoid the grid lines (multiples of 10 on a range of 100) so each
+    // sampled pixel belongs to one trace only.
     void tracesLandOnTheirCoordinates()
     {
-        const ui::TrendModel m = knownChart();
+        ui::TrendModel m;
+        setChannel(m, 0, 45, Qt::red);
+        m.history[0][5] = 85; // a spike: steep segments up to slot 5 and down again
+        setChannel(m, 1, 15, Qt::blue);
+        setChannel(m, 2, 75, Qt::yellow, false);
+        setChannel(m, 3, 110, Qt::magenta); // above the range: top edge, not clamped
+        setChannel(m, 4, -5, QColor(255, 128, 0)); // below zero: under the bottom grid line
+        setChannel(m, 5, 35, QColor(128, 0, 255));
+        setChannel(m, 6, 35, Qt::white); // same trace as channel 5, drawn after it
         const QImage image = render(m);
 
-        // Flat segments: the midpoint of every segment in its channel's colour.
         for (int j = 0; j < m.pointCount; ++j) {
             const auto mid
                 = [&](int c) { return (slotPoint(m, c, j) + slotPoint(m, c, j + 1)) / 2; };
-            QVERIFY2(colourNear(image, mid(1), Blue),
-                qPrintable(QStringLiteral("blue segment %1").arg(j)));
-            QVERIFY2(colourNear(image, mid(6), White), "the higher channel lies on top");
-            QVERIFY2(!colourNear(image, mid(6), Violet), "the lower channel is covered");
+            QVERIFY2(colourNear(image, mid(1), Qt::blue), qPrintable(QString::number(j)));
+            QVERIFY2(colourNear(image, mid(6), Qt::white), "the higher channel lies on top");
+            QVERIFY2(!colourNear(image, mid(5), m.colors[5]), "the lower channel is covered");
+            QVERIFY2(!colourNear(image, mid(2), Qt::yellow), "a channel not plotted draws nothing");
             QVERIFY2(
-                !colourNear(image, mid(2), Yellow), "a channel that is not plotted draws nothing");
-            QVERIFY2(colourNear(image, mid(4), Orange), "a negative value draws below the grid");
+                colourNear(image, mid(4), m.colors[4]), "a negative value draws below the grid");
         }
-        QVERIFY2(colourNear(image, slotPoint(m, 3, 4), Magenta),
+        QVERIFY2(colourNear(image, slotPoint(m, 3, 4), Qt::magenta),
             "a value above the range draws at the top edge");
 
         // The spike: steep segments meet at slot 5's computed point and go no higher.
         const QPointF apex = slotPoint(m, 0, 5);
-        QVERIFY(colourNear(image, apex, Red));
-        QVERIFY(!colourNear(image, apex - QPointF(0, 3), Red));
-        QVERIFY(colourNear(image, (slotPoint(m, 0, 4) + apex) / 2, Red));
-        QVERIFY(colourNear(image, (apex + slotPoint(m, 0, 6)) / 2, Red));
+        QVERIFY(colourNear(image, apex, Qt::red));
+        QVERIFY(!colourNear(image, apex - QPointF(0, 3), Qt::red));
+        QVERIFY(colourNear(image, (slotPoint(m, 0, 4) + apex) / 2, Qt::red));
 
         // The trace starts on the left grid line and ends on the right one.
         const QPointF first = slotPoint(m, 0, 0);
         const QPointF last = slotPoint(m, 0, 10);
-        QVERIFY(colourNear(image, first + QPointF(1, 0), Red));
-        QVERIFY(!colourNear(image, first - QPointF(3, 0), Red));
-        QVERIFY(colourNear(image, last - QPointF(1, 0), Red));
-        QVERIFY(!colourNear(image, last + QPointF(3, 0), Red));
+        QVERIFY(colourNear(image, first + QPointF(1, 0), Qt::red));
+        QVERIFY(!colourNear(image, first - QPointF(3, 0), Qt::red));
+        QVERIFY(colourNear(image, last - QPointF(1, 0), Qt::red));
+        QVERIFY(!colourNear(image, last + QPointF(3, 0), Qt::red));
     }
 
-    void gridTextsAndBackground()
+    // Before the first tick the model is empty: only the grid on black. The texts
+    // then start at their top-left corner points, in their colours.
+    void gridAndTexts()
     {
-        const ui::TrendModel m = knownChart();
-        const QImage image = render(m);
-        for (int k = 0; k <= 10; ++k) {
-            // A vertical and a horizontal grid line, each away from every trace.
-            QVERIFY2(colourNear(image, toPixel({1000.0 + 1000 * k, 10250}), Grid),
-                qPrintable(QString::number(k)));
-            QVERIFY2(colourNear(image, toPixel({1250, 1000.0 + 1000 * k}), Grid),
-                qPrintable(QString::number(k)));
-        }
-        QCOMPARE(image.pixelColor(toPixel({500, 5250}).toPoint()), QColor(Qt::black));
-        QCOMPARE(image.pixelColor(toPixel({11500, 5250}).toPoint()), QColor(Qt::black));
-
-        // Texts start at their top-left corner point, in their colours.
-        const QSize textBox(60, 20);
-        QVERIFY(textColourInBox(image, toPixel({10700, 11250}), textBox, Green));
-        QVERIFY(textColourInBox(image, toPixel({700, 11250}), textBox, Green));
-        QVERIFY(textColourInBox(image, toPixel({500, 10750}), textBox, Cyan));
-        QVERIFY(textColourInBox(image, toPixel({500, 750}), textBox, Cyan));
-        QVERIFY2(!textColourInBox(image, toPixel({700, 11250}) - QPoint(0, 20), {60, 18}, Green),
-            "nothing green above the start time");
-    }
-
-    void onlyTheGridBeforeTheFirstTick()
-    {
-        const QImage image = render(ui::TrendModel {});
+        ui::TrendModel m;
+        QImage image = render(m);
         QSet<QRgb> colours;
         for (int y = 0; y < image.height(); ++y)
             for (int x = 0; x < image.width(); ++x)
                 colours.insert(image.pixel(x, y));
         QCOMPARE(colours, (QSet<QRgb> {QColor(Qt::black).rgb(), Grid.rgb()}));
+        for (int k = 0; k <= 10; ++k) {
+            QVERIFY2(colourNear(image, toPixel({1000.0 + 1000 * k, 5250}), Grid),
+                qPrintable(QString::number(k)));
+            QVERIFY2(colourNear(image, toPixel({5250, 1000.0 + 1000 * k}), Grid),
+                qPrintable(QString::number(k)));
+        }
+        QCOMPARE(image.pixelColor(toPixel({500, 5250}).toPoint()), QColor(Qt::black));
+        QCOMPARE(image.pixelColor(toPixel({11500, 5250}).toPoint()), QColor(Qt::black));
+
+        m.endTime = QStringLiteral("18:11:43");
+        m.startTime = QStringLiteral("18:11:33");
+        m.bottomLabel = QStringLiteral("  0");
+        m.topLabel = QStringLiteral("100");
+        image = render(m);
+        QVERIFY(textColourInBox(image, toPixel({10700, 11250}), Qt::green));
+        QVERIFY(textColourInBox(image, toPixel({700, 11250}), Qt::green));
+        QVERIFY(textColourInBox(image, toPixel({500, 10750}), Qt::cyan));
+        QVERIFY(textColourInBox(image, toPixel({500, 750}), Qt::cyan));
     }
 
     // A pass-through raw count on the smallest range lies millions of pixels above
-    // the surface; the segment towards it is still drawn up to the edge.
-    void farOutsideValuesAreCutByTheEdge_data()
-    {
-        QTest::addColumn<float>("value");
-        QTest::newRow("far above") << 32767.0f;
-        QTest::newRow("far below") << -32768.0f;
-    }
+    // or below the surface; the segment towards it is still drawn up to the edge.
     void farOutsideValuesAreCutByTheEdge()
     {
-        QFETCH(float, value);
-        ui::TrendModel m;
-        m.trendRange = 1;
-        m.history[0][10] = value;
-        m.colors[0] = Red;
-        m.plotted[0] = true;
-        const QImage image = render(m);
-        const double x = toPixel({10000, 0}).x(); // slot 9 of 10
-        QVERIFY(colourNear(image, {x, value > 0 ? 1.0 : 447.0}, Red));
-        QVERIFY(colourNear(image, toPixel({5500, 11000}), Red));
+        for (const float value : {32767.0f, -32768.0f}) {
+            ui::TrendModel m;
+            m.trendRange = 1;
+            m.history[0][10] = value;
+            m.colors[0] = Qt::red;
+            m.plotted[0] = true;
+            const QImage image = render(m);
+            const double x = toPixel({10000, 0}).x(); // slot 9 of 10
+            QVERIFY(colourNear(image, {x, value > 0 ? 1.0 : 447.0}, Qt::red));
+            QVERIFY(colourNear(image, toPixel({5500, 11000}), Qt::red));
+        }
     }
 
     void wideSpanUsesEverySlot()
     {
         ui::TrendModel m;
         m.pointCount = 500;
-        m.history[0].fill(25);
-        m.history[0][0] = 95; // the oldest drawn sample at the top of the left edge
-        m.history[0][500] = 95;
-        m.colors[0] = Red;
-        m.plotted[0] = true;
+        setChannel(m, 0, 25, Qt::red);
+        m.history[0][0] = m.history[0][500] = 95; // the oldest and newest drawn samples
         const QImage image = render(m);
-        QVERIFY(colourNear(image, slotPoint(m, 0, 0), Red));
-        QVERIFY(colourNear(image, slotPoint(m, 0, 500), Red));
-        QVERIFY(colourNear(image, slotPoint(m, 0, 250), Red));
+        for (const int j : {0, 250, 500})
+            QVERIFY2(
+                colourNear(image, slotPoint(m, 0, j), Qt::red), qPrintable(QString::number(j)));
     }
 };
 
