@@ -7,10 +7,10 @@
 // Usage: bench_cpu_linerate [seconds]   (default 30, after a 3 s warm-up; the
 // resident memory is printed every minute)
 
-#include "benchsupport.h"
 #include "core/clock.h"
 #include "link/cardlink.h"
 #include "logging/logger.h"
+#include "support/endtoend.h"
 #include "support/scriptedprompts.h"
 #include "support/tablefixture.h"
 #include "ui/main/mdidaq.h"
@@ -35,30 +35,19 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-using bench::cpuSeconds;
-using bench::runUntil;
+using testsupport::cpuSeconds;
+using testsupport::residentKb;
+using testsupport::runUntil;
 
 // Every channel plotted, the first four logged.
 void prepareCardState(core::AcquisitionState &state, const QString &dir)
 {
-    bench::prepareState(state, dir);
+    testsupport::prepareState(state, dir);
     for (int c = 0; c < core::ChannelCount; ++c) {
         state.plotEnable[c] = core::True;
         state.saveEnable[c] = core::toFlag(c < 4);
     }
     state.comPort = 1;
-}
-
-// VmRSS in kB, or -1.
-long residentKb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
 }
 
 qint64 lineCount(const QString &path)

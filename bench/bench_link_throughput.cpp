@@ -6,8 +6,8 @@
 //
 // Usage: bench_link_throughput [pairs]   (default 200000)
 
-#include "benchsupport.h"
 #include "link/cardlink.h"
+#include "support/endtoend.h"
 #include "support/tablefixture.h"
 
 #include <QCoreApplication>
@@ -29,9 +29,9 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-using bench::cpuSeconds;
-using bench::prepareState;
-using bench::runUntil;
+using testsupport::cpuSeconds;
+using testsupport::prepareState;
+using testsupport::runUntil;
 
 } // namespace
 

@@ -8,9 +8,9 @@
 //
 // Usage: bench_startup [runs] [program]   (default 5, <build>/app/tarvane2020)
 
-#include "benchsupport.h"
 #include "core/clock.h"
 #include "core/startup.h"
+#include "support/endtoend.h"
 #include "ui/main/mdidaq.h"
 #include "ui/main/qtprompts.h"
 
@@ -35,15 +35,31 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-using tarv::bench::runUntil;
+using tarv::testsupport::runUntil;
+
+// A fresh working directory has nothing but the two tables.
+void copyTables(const QTemporaryDir &dir)
+{
+    for (const char *table : {"j.tc", "k.tc"})
+        QFile::copy(QStringLiteral(TARV_SOURCE_DIR "/data/") + QLatin1String(table),
+            dir.filePath(QLatin1String(table)));
+}
+
+// The program as a desktop would start it, but offscreen and in `dir`.
+void runOffscreenIn(QProcess &process, const QTemporaryDir &dir)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(dir.path());
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+}
 
 // Milliseconds from starting the program to "?" at the card, or -1.
 double oneRun(const QString &program)
 {
     QTemporaryDir dir;
-    for (const char *table : {"j.tc", "k.tc"})
-        QFile::copy(QStringLiteral(TARV_SOURCE_DIR "/data/") + QLatin1String(table),
-            dir.filePath(QLatin1String(table)));
+    copyTables(dir);
 
     QProcess sim;
     QString simOut;
@@ -54,11 +70,7 @@ double oneRun(const QString &program)
         return -1;
 
     QProcess app;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    app.setProcessEnvironment(env);
-    app.setWorkingDirectory(dir.path());
-    app.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    runOffscreenIn(app, dir);
     const auto start = Clock::now();
     app.start(program, {});
     const bool asked = runUntil([&] { return simOut.contains("rx: ?"); }, 20s, 1ms);
@@ -113,15 +125,9 @@ int windowChild(int argc, char **argv)
 double oneWindowRun(const QString &self)
 {
     QTemporaryDir dir;
-    for (const char *table : {"j.tc", "k.tc"})
-        QFile::copy(QStringLiteral(TARV_SOURCE_DIR "/data/") + QLatin1String(table),
-            dir.filePath(QLatin1String(table)));
+    copyTables(dir);
     QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    child.setProcessEnvironment(env);
-    child.setWorkingDirectory(dir.path());
-    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    runOffscreenIn(child, dir);
     const qint64 start = monotonicNs();
     child.start(self, {QStringLiteral("--window-child")});
     if (!child.waitForFinished(30000))

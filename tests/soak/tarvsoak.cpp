@@ -17,6 +17,7 @@
 #include "core/clock.h"
 #include "link/cardlink.h"
 #include "logging/logger.h"
+#include "support/endtoend.h"
 #include "support/scriptedprompts.h"
 #include "support/tablefixture.h"
 #include "ui/main/mdidaq.h"
@@ -45,66 +46,21 @@ using SteadyClock = std::chrono::steady_clock;
 
 namespace {
 
+using testsupport::cpuSeconds;
+using testsupport::residentKb;
+using testsupport::runUntil;
+
 constexpr int VanishEvery = 40; // seconds
 constexpr int VanishFor = 3;
 
-// VmRSS in kB, or -1.
-long residentKb()
+// Every channel plotted and logged, on top of the card's calibration.
+void prepareSoakState(core::AcquisitionState &state, const QString &dir)
 {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
-
-double cpuSeconds()
-{
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval &t) { return double(t.tv_sec) + t.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-// Runs the event loop until done() holds (looked at every `poll`) or time is up.
-bool runUntil(const std::function<bool()> &done, std::chrono::milliseconds timeout,
-    std::chrono::milliseconds poll = 20ms)
-{
-    const auto deadline = SteadyClock::now() + timeout;
-    QEventLoop loop;
-    QTimer timer;
-    QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
-        if (done() || SteadyClock::now() > deadline)
-            loop.quit();
-    });
-    timer.start(poll);
-    if (!done())
-        loop.exec();
-    return done();
-}
-
-// The shipped tables and the simulated card's own calibration, one channel of each
-// input type, so the values are real and no conversion fails.
-void prepareState(core::AcquisitionState &state, const QString &dir)
-{
-    core::applyDefaults(state);
-    QString error;
-    if (!testsupport::loadShippedTables(state, &error))
-        std::fprintf(stderr, "tables: %s\n", qPrintable(error));
-    const int types[core::ChannelCount] = {0, 2, 1, 3, 4, 5, 6, 0};
+    testsupport::prepareState(state, dir);
     for (int c = 0; c < core::ChannelCount; ++c) {
-        state.zero10V[c] = 100;
-        state.span10V[c] = 27100;
-        state.zero200mV[c] = 80;
-        state.span200mV[c] = 24080;
-        state.rtdCal[c] = 13000;
-        state.inputType[c] = core::Integer(types[c]);
         state.plotEnable[c] = core::True;
         state.saveEnable[c] = core::True;
     }
-    state.appPath = dir;
     state.comPort = 1;
 }
 
@@ -171,7 +127,7 @@ int main(int argc, char **argv)
         return 2;
     }
     core::AcquisitionState state;
-    prepareState(state, dir);
+    prepareSoakState(state, dir);
 
     // The port vanishes every 40 s for 3 s (the 40 s count from its return); quiet
     // spells of 2 s come every 10-30 s.

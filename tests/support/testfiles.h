@@ -8,6 +8,17 @@
 
 namespace tarv::testsupport {
 
+// The control called `name`, followed by `index` when one is given; a missing
+// control ends the test run, since every later check would be meaningless.
+template<typename T> T *namedChild(const QObject &parent, const char *name, int index = -1)
+{
+    const QString full = QLatin1String(name) + (index < 0 ? QString() : QString::number(index));
+    auto *found = parent.findChild<T *>(full);
+    if (!found)
+        qFatal("no control %s", qPrintable(full));
+    return found;
+}
+
 // The whole content of a file, or nothing when it cannot be read.
 inline QByteArray fileBytes(const QString &path)
 {

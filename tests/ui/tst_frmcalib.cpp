@@ -36,14 +36,9 @@ struct CalibWindow
         : window(state, prompts)
     { }
 
-    // The control named `name`, followed by `index` when one is given.
     template<typename T> T *child(const char *name, int index = -1) const
     {
-        const QString full = QLatin1String(name) + (index < 0 ? QString() : QString::number(index));
-        auto *found = window.findChild<T *>(full);
-        if (!found)
-            qFatal("no control %s", qPrintable(full));
-        return found;
+        return tarv::testsupport::namedChild<T>(window, name, index);
     }
     QString text(const char *label, int index = -1) const
     {

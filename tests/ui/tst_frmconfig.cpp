@@ -27,14 +27,9 @@ struct ConfigWindow
         : window(state, prompts)
     { }
 
-    // The control named `name`, followed by `index` when one is given.
     template<typename T> T *child(const char *name, int index = -1) const
     {
-        const QString full = QLatin1String(name) + (index < 0 ? QString() : QString::number(index));
-        auto *found = window.findChild<T *>(full);
-        if (!found)
-            qFatal("no control %s", qPrintable(full));
-        return found;
+        return tarv::testsupport::namedChild<T>(window, name, index);
     }
     QRadioButton *input(int n) const { return child<QRadioButton>("optDIOInput", n); }
     QRadioButton *output(int n) const { return child<QRadioButton>("optDIOOutput", n); }

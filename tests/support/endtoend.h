@@ -1,12 +1,14 @@
 #pragma once
 
-// Shared by the end-to-end benchmarks: CPU time, a state calibrated for the
-// simulated card, and running the event loop until something has happened.
+// Shared by the end-to-end benchmarks and the soak: CPU time, resident memory, a
+// state calibrated for the simulated card, and running the event loop until
+// something has happened.
 
 #include "core/acquisitionstate.h"
 #include "support/tablefixture.h"
 
 #include <QEventLoop>
+#include <QFile>
 #include <QTimer>
 
 #include <sys/resource.h>
@@ -15,7 +17,7 @@
 #include <cstdio>
 #include <functional>
 
-namespace tarv::bench {
+namespace tarv::testsupport {
 
 // User plus system CPU seconds of this process (RUSAGE_SELF) or its children.
 inline double cpuSeconds(int who = RUSAGE_SELF)
@@ -26,13 +28,25 @@ inline double cpuSeconds(int who = RUSAGE_SELF)
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
+// VmRSS of this process in kB, or -1.
+inline long residentKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return -1;
+}
+
 // The defaults, the shipped tables, and the simulated card's calibration on every
 // channel with one channel of each input type, so no conversion faults.
 inline void prepareState(core::AcquisitionState &state, const QString &dir)
 {
     core::applyDefaults(state);
     QString error;
-    if (!testsupport::loadShippedTables(state, &error))
+    if (!loadShippedTables(state, &error))
         std::fprintf(stderr, "tables: %s\n", qPrintable(error));
     const int types[core::ChannelCount] = {0, 2, 1, 3, 4, 5, 6, 0};
     for (int c = 0; c < core::ChannelCount; ++c) {
@@ -63,4 +77,4 @@ inline bool runUntil(const std::function<bool()> &done, std::chrono::millisecond
     return done();
 }
 
-} // namespace tarv::bench
+} // namespace tarv::testsupport
