@@ -78,10 +78,7 @@ int main(int argc, char **argv)
 
     QProcess sim;
     QString simOut;
-    QObject::connect(&sim, &QProcess::readyReadStandardOutput, &sim,
-        [&] { simOut += QString::fromLatin1(sim.readAllStandardOutput()); });
-    sim.start(QStringLiteral(TARV_SIM_PATH), {"--dir", dir.path(), "--line-rate"});
-    if (!runUntil([&] { return simOut.contains("tarvsim: COM1 -> "); }, 10s)) {
+    if (!testsupport::startSimulatedCard(sim, simOut, {"--dir", dir.path(), "--line-rate"})) {
         std::fprintf(stderr, "simulator did not start: %s\n", qPrintable(simOut));
         return 1;
     }

@@ -63,10 +63,7 @@ double oneRun(const QString &program)
 
     QProcess sim;
     QString simOut;
-    QObject::connect(&sim, &QProcess::readyReadStandardOutput, &sim,
-        [&] { simOut += QString::fromLatin1(sim.readAllStandardOutput()); });
-    sim.start(QStringLiteral(TARV_SIM_PATH), {"--dir", dir.path()});
-    if (!runUntil([&] { return simOut.contains("tarvsim: COM1 -> "); }, 10s, 1ms))
+    if (!tarv::testsupport::startSimulatedCard(sim, simOut, {"--dir", dir.path()}, 1ms))
         return -1;
 
     QProcess app;

@@ -133,14 +133,11 @@ int main(int argc, char **argv)
     // spells of 2 s come every 10-30 s.
     QProcess sim;
     QString simOut;
-    QObject::connect(&sim, &QProcess::readyReadStandardOutput, &sim,
-        [&] { simOut += QString::fromLatin1(sim.readAllStandardOutput()); });
-    sim.start(QStringLiteral(TARV_SIM_PATH),
-        {"--dir", dir, "--unthrottled", "--split", "--merge", "--garbage", "0.01", "--overlong",
-            "0.002", "--malformed", "0.01", "--silence", "2", "--vanish-every",
-            QString::number(VanishEvery), "--vanish-for", QString::number(VanishFor), "--seed",
-            parser.value(seedOption)});
-    if (!runUntil([&] { return simOut.contains("tarvsim: COM1 -> "); }, 10s)) {
+    if (!testsupport::startSimulatedCard(sim, simOut,
+            {"--dir", dir, "--unthrottled", "--split", "--merge", "--garbage", "0.01", "--overlong",
+                "0.002", "--malformed", "0.01", "--silence", "2", "--vanish-every",
+                QString::number(VanishEvery), "--vanish-for", QString::number(VanishFor), "--seed",
+                parser.value(seedOption)})) {
         std::fprintf(
             stderr, "tarvsoak: the simulated card did not start: %s\n", qPrintable(simOut));
         return 2;

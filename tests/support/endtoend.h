@@ -9,6 +9,8 @@
 
 #include <QEventLoop>
 #include <QFile>
+#include <QProcess>
+#include <QStringList>
 #include <QTimer>
 
 #include <sys/resource.h>
@@ -75,6 +77,18 @@ inline bool runUntil(const std::function<bool()> &done, std::chrono::millisecond
     if (!done())
         loop.exec();
     return done();
+}
+
+// Starts the simulated card with `arguments`, gathering what it prints into
+// `output`, and waits until its COM1 link is up; false when it did not come up.
+inline bool startSimulatedCard(QProcess &sim, QString &output, const QStringList &arguments,
+    std::chrono::milliseconds poll = std::chrono::milliseconds(50))
+{
+    QObject::connect(&sim, &QProcess::readyReadStandardOutput, &sim,
+        [&sim, &output] { output += QString::fromLatin1(sim.readAllStandardOutput()); });
+    sim.start(QStringLiteral(TARV_SIM_PATH), arguments);
+    return runUntil([&output] { return output.contains(QStringLiteral("tarvsim: COM1 -> ")); },
+        std::chrono::seconds(10), poll);
 }
 
 } // namespace tarv::testsupport

@@ -240,18 +240,16 @@ void FrmConfig::loadFromDisk()
     const QStringView types(contents->inputTypesText);
     qsizetype at = 0;
     for (int c = 0; c < 8; ++c) {
+        int position = -1;
         if (types.mid(at, 2) == u"-1") {
             at += 2;
-            cmbInputType[c]->setCurrentIndex(-1);
-            txtInputRange[c]->setText(contents->rangeTexts[c]);
-            continue;
+        } else {
+            const auto digit = core::toInteger(core::leadingNumber(types.mid(at++, 1)));
+            if (!digit || *digit < 0 || *digit >= core::InputTypeCount)
+                return;
+            position = *digit;
         }
-        const QStringView digit = types.mid(at, 1);
-        ++at;
-        const auto position = core::toInteger(core::leadingNumber(digit));
-        if (!position || *position < 0 || *position >= core::InputTypeCount)
-            return;
-        cmbInputType[c]->setCurrentIndex(*position);
+        cmbInputType[c]->setCurrentIndex(position);
         txtInputRange[c]->setText(contents->rangeTexts[c]);
     }
 }
