@@ -34,6 +34,8 @@ CardLink::CardLink(core::AcquisitionState &state, QObject *parent)
 {
     m_tmrDelay->setObjectName(QStringLiteral("tmrDelay"));
     m_tmrDelay->setSingleShot(true);
+    // A coarse timer may end the pause up to 5 % early; the card needs all of it.
+    m_tmrDelay->setTimerType(Qt::PreciseTimer);
     connect(m_tmrDelay, &QTimer::timeout, this, &CardLink::finishTaskStart);
     m_tmrReconnect->setObjectName(QStringLiteral("tmrReconnect"));
     m_tmrReconnect->setInterval(ReconnectInterval);
@@ -54,7 +56,8 @@ bool CardLink::openPort(const QString &device)
 {
     m_deviceName = device;
     m_tmrReconnect->stop();
-    m_restartOnAnswer = false;
+    m_awaitingReturn = false;
+    m_stopOnReturn = false;
     m_state.portLost = core::False;
     dropOwnedPort();
 
@@ -88,7 +91,6 @@ bool CardLink::retryOpen()
         return false;
     m_tmrReconnect->stop();
     m_state.portLost = core::False;
-    m_restartOnAnswer = true;
     // Half a line from before the loss must not join the first line after it.
     m_pending.clear();
     m_pendingTruncated = false;
@@ -165,8 +167,17 @@ void CardLink::finishTaskStart()
 
 void CardLink::taskStop()
 {
-    if (m_state.cardConnected != core::True)
+    if (m_state.cardConnected != core::True) {
+        // The card went away with its task running: the operator's stop counts now,
+        // and goes out once the card answers again (one that kept its power is
+        // still streaming). Nothing can be sent before that.
+        if (!m_awaitingReturn || m_state.taskRunning != core::True)
+            return;
+        m_state.taskRunning = core::False;
+        m_stopOnReturn = true;
+        emit taskStateChanged(false);
         return;
+    }
     m_state.taskRunning = core::False;
     emit taskStateChanged(false);
     send("@F\r");
@@ -185,6 +196,9 @@ void CardLink::digitalOutput(int line)
 
 void CardLink::stopAtClose()
 {
+    // A start still in its pause is abandoned: "@N" must never follow the last "@F",
+    // even when something modal runs while the program closes.
+    m_tmrDelay->stop();
     send("@F\r");
 }
 
@@ -257,9 +271,14 @@ void CardLink::dispatchLine(const QString &line)
         emit versionReceived(m_state.cardVersion);
         if (!alive)
             return;
-        // A card that lost its power with the cable forgot its task: give it back.
-        if (std::exchange(m_restartOnAnswer, false) && m_state.taskRunning == core::True)
-            taskStart();
+        // Back after a loss: a task stopped meanwhile is stopped on the card too; a
+        // card that lost its power with the cable forgot its task, so it gets it back.
+        if (std::exchange(m_awaitingReturn, false)) {
+            if (std::exchange(m_stopOnReturn, false))
+                send("@F\r");
+            else if (m_state.taskRunning == core::True)
+                taskStart();
+        }
     } else if (line.size() == AnalogFrameLength) {
         // The decoder reads the stored frame; a frame it rejects is dropped whole,
         // so the previous frame text stays with the previous values.
@@ -326,7 +345,7 @@ void CardLink::onPortError(int error)
     // the status window says why, until the card answers again.
     m_state.cardConnected = core::False;
     m_state.portLost = core::True;
-    m_restartOnAnswer = false;
+    m_awaitingReturn = true;
     m_tmrReconnect->start();
     emit portLost(reason);
 }

@@ -61,17 +61,20 @@ public:
     void setDeviceFinder(DeviceFinder finder) { m_findDevice = std::move(finder); }
 
     // One attempt to reopen a lost port; tmrReconnect calls it every two seconds
-    // until it succeeds. On success "?" goes out, and the task is started again
-    // once the card answers if it was running. True when the port is open.
+    // until it succeeds. On success "?" goes out; once the card answers, the task
+    // is started again if it was running, or stopped with "@F" if the operator
+    // stopped it while the card was away. True when the port is open.
     bool retryOpen();
 
     // Commands. Each does nothing unless the card has answered (cardConnected),
     // except sendVersionQuery and stopAtClose, which need only an open port.
     void sendVersionQuery();
     void taskStart(); // "@TA00", then "@N" after a 100 ms pause on tmrDelay
-    void taskStop(); // "@F"
+    void taskStop(); // "@F"; while the card is away after a loss, at its return
     void digitalOutput(int line); // toggles doCommand(line), sends "#D" + 4 hex digits
-    void stopAtClose(); // "@F" when the port is open, whether or not the card answered
+    // "@F" when the port is open, whether or not the card answered; a task start
+    // still in its pause is abandoned first.
+    void stopAtClose();
 
     const LinkCounters &counters() const { return m_counters; }
 
@@ -108,7 +111,8 @@ private:
     QTimer *m_tmrReconnect = nullptr; // objectName "tmrReconnect"
     QString m_deviceName; // what openPort was given
     DeviceFinder m_findDevice;
-    bool m_restartOnAnswer = false; // reopened after a loss: restart the task on "V"
+    bool m_awaitingReturn = false; // lost, and the card has not answered since
+    bool m_stopOnReturn = false; // the task was stopped while the card was away
     LinkCounters m_counters;
 };
 

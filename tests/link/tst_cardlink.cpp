@@ -1,5 +1,6 @@
 #include "link/cardlink.h"
 #include "link/portresolver.h"
+#include "support/feeddevice.h"
 #include "support/ptypair.h"
 
 #include <QDir>
@@ -64,6 +65,7 @@ private slots:
     void commandsWaitForTheCard();
     void taskStartRunsAfterThePause();
     void taskStopDuringThePause();
+    void pauseIsNeverShort();
     void linkDestroyedDuringThePause();
     void digitalOutputWords_data();
     void digitalOutputWords();
@@ -235,6 +237,32 @@ void TestCardLink::taskStopDuringThePause()
     // The run command still follows when the pause ends; the state stays stopped.
     QCOMPARE(m_pty->waitForBytes(3), QByteArray("@N\r"));
     QCOMPARE(m_state->taskRunning, tarv::core::False);
+}
+
+// Timed where each command is written: the card needs the whole 100 ms. A coarse
+// timer moves its deadline by up to 5 % to a 100 ms boundary of the monotonic
+// clock, so the starts fall just after such boundaries, where it would end early.
+void TestCardLink::pauseIsNeverShort()
+{
+    using namespace std::chrono;
+    tarv::testsupport::FeedDevice line;
+    m_link->attachDevice(&line);
+    line.feed("V1.02\r");
+    for (const int phase : {1, 2, 3, 4}) {
+        line.written.clear();
+        line.writeTimes.clear();
+        const auto ms = duration_cast<milliseconds>(steady_clock::now().time_since_epoch());
+        const milliseconds wait((100 + phase - ms.count() % 100) % 100);
+        QTimer::singleShot(wait, Qt::PreciseTimer, m_link.get(), [this] { m_link->taskStart(); });
+        // A real event loop: QTRY's polling would let a short pause fire late.
+        QSignalSpy writes(&line, &QIODevice::bytesWritten);
+        while (writes.size() < 2 && writes.wait(1000)) { }
+        QCOMPARE(line.written, QByteArray("@TA00\r@N\r"));
+        QVERIFY2(line.writeTimes.at(1) - line.writeTimes.at(0) >= 100ms,
+            qPrintable(QString::number(
+                duration<double, std::milli>(line.writeTimes.at(1) - line.writeTimes.at(0))
+                    .count())));
+    }
 }
 
 void TestCardLink::linkDestroyedDuringThePause()
@@ -552,13 +580,20 @@ void TestCardLink::deviceLossClosesThePortOnce()
 void TestCardLink::lostPortComesBack_data()
 {
     QTest::addColumn<bool>("taskWasRunning");
-    QTest::newRow("task running") << true;
-    QTest::newRow("task stopped") << false;
+    QTest::addColumn<QString>("stopped"); // when the operator chose Stop, if at all
+    QTest::addColumn<QByteArray>("onAnswer"); // what goes out once the card answers
+    QTest::newRow("task running") << true << "" << QByteArray("@TA00\r@N\r");
+    QTest::newRow("task stopped") << false << "" << QByteArray();
+    // The stop counts at once and reaches a card that kept streaming when it is back.
+    QTest::newRow("stopped while lost") << true << "lost" << QByteArray("@F\r");
+    QTest::newRow("stopped before it answers") << true << "reopened" << QByteArray("@F\r");
 }
 
 void TestCardLink::lostPortComesBack()
 {
     QFETCH(bool, taskWasRunning);
+    QFETCH(QString, stopped);
+    QFETCH(QByteArray, onAnswer);
     connectCard();
     if (QTest::currentTestFailed())
         return;
@@ -569,9 +604,19 @@ void TestCardLink::lostPortComesBack()
     QString device; // where the card turns up again; empty while it is away
     m_link->setDeviceFinder([&device] { return device; });
     QSignalSpy reopenedSpy(m_link.get(), &CardLink::portReopened);
+    QSignalSpy taskSpy(m_link.get(), &CardLink::taskStateChanged);
+    const auto stopIf = [&](const char *when) {
+        if (stopped != QLatin1String(when))
+            return;
+        m_link->taskStop();
+        QCOMPARE(m_state->taskRunning, tarv::core::False);
+        QCOMPARE(taskSpy.count(), 1);
+        QCOMPARE(taskSpy.at(0).at(0).toBool(), false);
+    };
 
     m_pty->closeMaster();
     QTRY_COMPARE(m_state->portLost, tarv::core::True);
+    stopIf("lost");
     QVERIFY(!m_link->retryOpen());
     device = QDir(QDir::tempPath()).filePath("no-such-serial-device");
     QVERIFY(!m_link->retryOpen());
@@ -589,18 +634,21 @@ void TestCardLink::lostPortComesBack()
     QCOMPARE(back.waitForBytes(2), QByteArray("?\r"));
     QVERIFY2(m_link->retryOpen(), "a port that is open stays as it is");
     QCOMPARE(reopenedSpy.count(), 1);
+    stopIf("reopened");
 
-    // Nothing goes out before the card answers, and a task is restarted once only.
+    // Nothing goes out before the card answers, and the task is restarted or
+    // stopped once only.
     m_link->digitalOutput(3);
     QVERIFY(back.writeToProgram("V1.23\r"));
     QTRY_COMPARE(m_state->cardConnected, tarv::core::True);
-    if (taskWasRunning)
-        QCOMPARE(back.waitForBytes(9), QByteArray("@TA00\r@N\r"));
+    if (!onAnswer.isEmpty())
+        QCOMPARE(back.waitForBytes(onAnswer.size()), onAnswer);
     QVERIFY(back.writeToProgram("V1.23\r"));
     QTRY_COMPARE(m_link->counters().versionReplies, quint64(3));
     m_link->sendVersionQuery(); // anything sent since would come before it
     QCOMPARE(back.waitForBytes(2), QByteArray("?\r"));
-    QCOMPARE(m_state->taskRunning, taskWasRunning ? tarv::core::True : tarv::core::False);
+    QCOMPARE(
+        m_state->taskRunning, onAnswer.startsWith("@TA00") ? tarv::core::True : tarv::core::False);
 
     // Received text still flows through the new port.
     QVERIFY(back.writeToProgram(AnalogFrame));

@@ -32,6 +32,8 @@ qint64 FeedDevice::readData(char *data, qint64 maxSize)
 qint64 FeedDevice::writeData(const char *data, qint64 size)
 {
     written.append(data, size);
+    writeTimes.append(std::chrono::steady_clock::now());
+    emit bytesWritten(size);
     return size;
 }
 

@@ -3,12 +3,15 @@
 #include <QByteArray>
 #include <QIODevice>
 
+#include <chrono>
+
 namespace tarv::testsupport {
 
 // A serial line without a serial port, for window tests that only need bytes to
 // arrive: feed() hands text to whoever reads the device and announces it at once
 // (readyRead, synchronously, as a nested receive notification would), and
-// everything written to the device is kept for the test to inspect.
+// everything written to the device is kept for the test to inspect, and announced
+// with bytesWritten.
 class FeedDevice final : public QIODevice
 {
 public:
@@ -17,6 +20,8 @@ public:
     void feed(const QByteArray &bytes);
 
     QByteArray written; // every byte the program wrote, in order
+    // When each write happened, for timing what the program sends.
+    QList<std::chrono::steady_clock::time_point> writeTimes;
 
     bool isSequential() const override { return true; }
     qint64 bytesAvailable() const override;

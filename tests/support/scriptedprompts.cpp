@@ -5,6 +5,8 @@ namespace tarv::testsupport {
 void ScriptedPrompts::message(const QString &text, const QString &title, core::PromptIcon icon)
 {
     shown.append({text, title, icon, true});
+    if (whileModal)
+        whileModal();
 }
 
 void ScriptedPrompts::notify(const QString &text, const QString &title, core::PromptIcon icon)

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <deque>
+#include <functional>
 #include <optional>
 
 namespace tarv::testsupport {
@@ -38,6 +39,8 @@ public:
     void queueColor(std::optional<std::uint32_t> answer) { m_colors.push_back(answer); }
 
     QList<Shown> shown; // every message and notification, in order
+    // Runs while a modal box is "open", e.g. an event loop, as a real box has.
+    std::function<void()> whileModal;
     QList<core::FileDialogOptions> fileRequests; // every file dialog asked for
     int colorRequests = 0;
 

@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QEventLoop>
 #include <QFile>
 #include <QLabel>
 #include <QTest>
@@ -50,6 +51,7 @@ private slots:
     void startWithoutPort();
     void startAndCloseOnTheWire();
     void closeReportsSettingsThatCannotBeWritten();
+    void closeDuringTheStartPause();
     void cardUnpluggedAndPluggedBack();
     void aboutOpensWithoutBlockingOnce();
 
@@ -240,6 +242,25 @@ void TestMainWindowStartStop::closeReportsSettingsThatCannotBeWritten()
     QCOMPARE(shown.title, tarv::ui::ApplicationTitle);
     QCOMPARE(shown.icon, PromptIcon::Error);
     QVERIFY(shown.modal);
+}
+
+// The settings box of a close runs its own event loop for longer than the pause;
+// the card must not be told to run after it was told to stop.
+void TestMainWindowStartStop::closeDuringTheStartPause()
+{
+    m_rig->state.appPath = m_rig->filePath(QStringLiteral("gone/away"));
+    m_rig->prompts.whileModal = [] {
+        QEventLoop loop;
+        QTimer::singleShot(150, &loop, &QEventLoop::quit);
+        loop.exec();
+    };
+    MdiDaq &window = m_rig->make();
+    window.link().attachDevice(&m_rig->line);
+    m_rig->line.feed("V1.02\r");
+    window.action(QStringLiteral("TaskStart"))->trigger();
+    QVERIFY(window.close());
+    QCOMPARE(m_rig->prompts.shown.size(), 1);
+    QCOMPARE(m_rig->line.written, QByteArray("@TA00\r@F\r"));
 }
 
 void TestMainWindowStartStop::aboutOpensWithoutBlockingOnce()
