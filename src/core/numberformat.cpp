@@ -63,6 +63,9 @@ QString formatGeneral(float value, QChar decimalPoint)
     // to_chars with a precision behaves as printf's %.7g in the C locale: the
     // exponent form exactly when the exponent is below -4 or at least 7, trailing
     // zeros removed, at least two exponent digits.
+    // Zero has no sign in any form, whichever side it came from.
+    if (value == 0.0f)
+        value = 0.0f;
     char buffer[32];
     const auto result = std::to_chars(
         buffer, buffer + sizeof buffer, double(value), std::chars_format::general, 7);

@@ -20,7 +20,8 @@ QString formatForInputType(double value, int inputType, QChar decimalPoint = QLa
 
 // The general text form of a single-precision value: at most seven significant
 // digits, no trailing zeros, no separator for whole values; exponent form
-// ("1E-05", "1.234568E+07") when the decimal exponent is below -4 or at least 7.
+// ("1E-05", "1.234568E+07") when the decimal exponent is below -4 or at least 7;
+// zero, negative zero included, is "0".
 QString formatGeneral(float value, QChar decimalPoint = QLatin1Char('.'));
 
 } // namespace tarv::core

@@ -188,10 +188,12 @@ QByteArray doubleText(Double value)
 {
     if (value == 0.0)
         return QByteArrayLiteral("0"); // also for -0.0, which would print as "-0"
-    char buffer[64];
-    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
-    QByteArray text(buffer, ec == std::errc() ? end - buffer : 0);
-    return text.replace('e', 'E');
+    // Fixed notation at its shortest round trip; the widest finite double needs 309
+    // integer digits and the smallest 751 characters after the point.
+    char buffer[800];
+    const auto [end, ec]
+        = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+    return QByteArray(buffer, ec == std::errc() ? end - buffer : 0);
 }
 
 } // namespace tarv::core

@@ -77,9 +77,10 @@ private:
     QByteArray m_data;
 };
 
-// The shortest text that reads back as the same double: "." decimal point, no
-// grouping, an upper-case "E" when an exponent is needed (10 -> "10",
-// 12.7 -> "12.7", 1e20 -> "1E+20").
+// The shortest plain decimal text that reads back as the same double: "." decimal
+// point, no grouping, never an exponent (10 -> "10", 12.7 -> "12.7", 100000 ->
+// "100000", 0.0001 -> "0.0001"). Readers still take the exponent form that
+// earlier builds wrote.
 QByteArray doubleText(Double value);
 
 } // namespace tarv::core

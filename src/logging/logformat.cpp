@@ -88,11 +88,20 @@ QString buildHeader(const core::AcquisitionState &state)
 
 QString channelValueFields(const core::AcquisitionState &state, QChar decimalPoint)
 {
+    const QString separator = fieldSeparator(state.separatorMode);
+    // Where the decimal separator is a comma, a comma-separated line would split
+    // 28,35 into two columns; quoted, as CSV readers expect, it stays one number.
+    const bool quoteCommas = separator == QStringLiteral(",");
     QStringList fields;
-    for (int c = 0; c < core::ChannelCount; ++c)
-        if (state.saveEnable[c] == core::True)
-            fields.append(core::formatGeneral(state.channelValues[c], decimalPoint));
-    return fields.join(fieldSeparator(state.separatorMode));
+    for (int c = 0; c < core::ChannelCount; ++c) {
+        if (state.saveEnable[c] != core::True)
+            continue;
+        QString value = core::formatGeneral(state.channelValues[c], decimalPoint);
+        if (quoteCommas && value.contains(u','))
+            value = u'"' + value + u'"';
+        fields.append(value);
+    }
+    return fields.join(separator);
 }
 
 QString dataLinePrefix(core::Integer stampMode, core::Long serialNo, const QDateTime &now,

@@ -40,6 +40,7 @@ QString buildHeader(const core::AcquisitionState &state);
 
 // The values of the channels enabled for saving in the general form with at most
 // seven significant digits, joined by the separator; empty when none is enabled.
+// Between commas, a value written with a decimal comma stands in double quotes.
 QString channelValueFields(const core::AcquisitionState &state, QChar decimalPoint);
 
 // What stands before the values on a data line, with commas between and after the

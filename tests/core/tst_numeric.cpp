@@ -55,6 +55,7 @@ private slots:
         QTest::newRow("large") << 12345678.0f << "1.234568E+07";
         QTest::newRow("one million stays plain") << 1000000.0f << "1000000";
         QTest::newRow("NaN") << std::nanf("") << "NaN";
+        QTest::newRow("negative zero has no sign") << -0.0f << "0";
     }
     void generalForm()
     {

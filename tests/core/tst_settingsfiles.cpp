@@ -170,13 +170,13 @@ private slots:
         SettingsWriter w;
         w.writeInteger(-5);
         w.writeFlag(True);
-        // Doubles in their shortest exact form.
-        for (const Double v : {12.7, -0.0, 1.0 / 3, 1e20, 1e-7, 1234567.0})
+        // Doubles in their shortest exact form, plain decimal, never an exponent.
+        for (const Double v : {12.7, -0.0, 1.0 / 3, 1e5, 1e-4, 1e20, 1234567.0})
             w.writeDouble(v);
         w.writeString(QStringLiteral("\u03a9 caf\u00e9, x"));
         QCOMPARE(w.data(),
-            QByteArray("-5\r\n#TRUE#\r\n12.7\r\n0\r\n0.3333333333333333\r\n1E+20\r\n1E-07\r\n"
-                       "1234567\r\n\"? caf\xe9, x\"\r\n"));
+            QByteArray("-5\r\n#TRUE#\r\n12.7\r\n0\r\n0.3333333333333333\r\n100000\r\n0.0001\r\n"
+                       "100000000000000000000\r\n1234567\r\n\"? caf\xe9, x\"\r\n"));
 
         // tarv.con holds a printed number: the sign's place, the digits, one blank.
         AcquisitionState s;
@@ -243,20 +243,26 @@ private slots:
         QTest::addColumn<int>("line");
         QTest::addColumn<QByteArray>("text"); // null: the file ends before the line
         QTest::addColumn<bool>("ok");
+        QTest::addColumn<QByteArray>("rewritten"); // null: as read
 
         for (int line : {1, 17, 41, 88})
-            QTest::addRow("cut before line %d", line) << line << QByteArray() << false;
+            QTest::addRow("cut before line %d", line)
+                << line << QByteArray() << false << QByteArray();
         // Values are checked against their type only.
-        QTest::newRow("input type off the list") << 17 << QByteArray("99") << true;
-        QTest::newRow("negative range") << 18 << QByteArray("-1E+06") << true;
-        QTest::newRow("count too large") << 19 << QByteArray("40000") << false;
-        QTest::newRow("flag word on the last line") << 88 << QByteArray("TRUE") << false;
+        QTest::newRow("input type off the list") << 17 << QByteArray("99") << true << QByteArray();
+        // Earlier builds wrote exponents; they read, and go back plain.
+        QTest::newRow("negative range, exponent")
+            << 18 << QByteArray("-1E+06") << true << QByteArray("-1000000");
+        QTest::newRow("count too large") << 19 << QByteArray("40000") << false << QByteArray();
+        QTest::newRow("flag word on the last line")
+            << 88 << QByteArray("TRUE") << false << QByteArray();
     }
     void damagedCardSettings()
     {
         QFETCH(int, line);
         QFETCH(QByteArray, text);
         QFETCH(bool, ok);
+        QFETCH(QByteArray, rewritten);
 
         const QList<QByteArray> full = lines(cardSettingsBytes(customState()));
         QList<QByteArray> content = full;
@@ -279,6 +285,8 @@ private slots:
         // Lines before a bad one hold what the file said, everything after it its
         // default.
         const QList<QByteArray> plain = lines(defaultCardFile());
+        if (!rewritten.isNull())
+            content[line - 1] = rewritten + '\r';
         QCOMPARE(lines(cardSettingsBytes(s)),
             ok ? content : full.mid(0, line - 1) + plain.mid(line - 1));
     }

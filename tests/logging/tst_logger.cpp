@@ -37,12 +37,16 @@ private slots:
         QTest::newRow("no stamp, separator outside the table: a comma")
             << "C" << 4 << 9 << "Channel 0,Channel 1,Channel 3"
             << "1.5,-0.6666667,25";
+        // A decimal comma between commas is quoted, so every column stays one number.
         QTest::newRow("German: decimal comma, date points")
             << "de_DE" << 2 << 1 << "DATE,TIME,Channel 0,Channel 1,Channel 3"
-            << "05.12.26,18:11:43,1,5,-0,6666667,25";
+            << "05.12.26,18:11:43,\"1,5\",\"-0,6666667\",25";
+        QTest::newRow("German, one blank: nothing quoted")
+            << "de_DE" << 4 << 3 << "Channel 0 Channel 1 Channel 3"
+            << "1,5 -0,6666667 25";
         QTest::newRow("Finnish: time points")
             << "fi_FI" << 3 << 1 << "TIME,Channel 0,Channel 1,Channel 3"
-            << "18.11.43,1,5,-0,6666667,25";
+            << "18.11.43,\"1,5\",\"-0,6666667\",25";
     }
     void headerAndFirstLine()
     {
