@@ -2,6 +2,7 @@
 // start-up sequence, which loads the main window.
 #include "core/clock.h"
 #include "core/startup.h"
+#include "ui/designfonts.h"
 #include "ui/main/artwork.h"
 #include "ui/main/mdidaq.h"
 #include "ui/main/qtprompts.h"
@@ -17,6 +18,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarvane 2020"));
     QApplication::setWindowIcon(tarv::ui::programIcon());
+    tarv::ui::useDesignFonts();
 
     tarv::core::AcquisitionState state;
     tarv::ui::QtPrompts prompts;

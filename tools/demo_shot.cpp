@@ -6,6 +6,7 @@
 #include "core/clock.h"
 #include "core/startup.h"
 #include "link/cardlink.h"
+#include "ui/designfonts.h"
 #include "ui/main/mdidaq.h"
 #include "ui/main/qtprompts.h"
 
@@ -79,6 +80,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarvane 2020"));
+    tarv::ui::useDesignFonts();
 
     tarv::core::AcquisitionState state;
     tarv::ui::QtPrompts prompts;

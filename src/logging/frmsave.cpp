@@ -229,9 +229,9 @@ void FrmSave::confirm()
             QStringLiteral("File Name Error"), core::PromptIcon::Error);
         return;
     }
-    // Asked of saveEnable itself: one enabled channel with empty details still
-    // makes a valid log.
-    if (!anyChannelEnabled(m_state)) {
+    // The header's channel columns must say something: a lone enabled channel
+    // with empty details would leave a header of stamp columns only.
+    if (channelHeaderFields(m_state).isEmpty()) {
         m_prompts.message(QStringLiteral("No channels for saving selected!"), SavingError,
             core::PromptIcon::Information);
         return;

@@ -114,30 +114,35 @@ private slots:
     void refusedOk_data()
     {
         QTest::addColumn<QString>("file"); // in the rig's folder; empty for none
-        QTest::addColumn<bool>("channel");
+        QTest::addColumn<int>("channel"); // the one enabled for saving, -1 for none
         QTest::addColumn<QString>("message"); // %1 for the file, then the system's reason
         QTest::addColumn<QString>("title");
         QTest::addColumn<core::PromptIcon>("icon");
         QTest::addColumn<core::Flag>("logging");
-        QTest::newRow("empty file name") << "" << true << "File name cannot be left empty"
+        QTest::newRow("empty file name") << "" << 3 << "File name cannot be left empty"
                                          << "File Name Error" << core::PromptIcon::Error << False;
         QTest::newRow("no channel enabled")
-            << "log.csv" << false << "No channels for saving selected!"
+            << "log.csv" << -1 << "No channels for saving selected!"
+            << "Saving Error" << core::PromptIcon::Information << True;
+        // The header would hold no channel name: refused the same way.
+        QTest::newRow("only channel without details")
+            << "log.csv" << 0 << "No channels for saving selected!"
             << "Saving Error" << core::PromptIcon::Information << True;
         QTest::newRow("header cannot be written")
-            << "missing/log.csv" << true << "The log file \"%1\" cannot be written: "
+            << "missing/log.csv" << 3 << "The log file \"%1\" cannot be written: "
             << "Saving Error" << core::PromptIcon::Error << True;
     }
     void refusedOk()
     {
         QFETCH(QString, file);
-        QFETCH(bool, channel);
+        QFETCH(int, channel);
         QFETCH(QString, message);
         QFETCH(QString, title);
         QFETCH(core::PromptIcon, icon);
         QFETCH(core::Flag, logging);
         DialogRig rig;
-        rig.state.saveEnable[3] = core::toFlag(channel);
+        if (channel >= 0)
+            rig.state.saveEnable[channel] = True;
         rig.state.savingActive = True;
         rig.open();
         rig.editEverything();

@@ -101,6 +101,15 @@ void TestMainWindow::childWindowsOneAtATime()
     QVERIFY(rig.statusWindow());
     QCOMPARE(rig.statusWindow()->findChild<QLabel *>(QStringLiteral("lblUSB"))->text(),
         QStringLiteral("USB : COM7"));
+
+    // The configuration and calibration windows can only be closed, not shrunk.
+    for (const char *item : {"ViewStatus", "OptionsCardConfig", "OptionsCalibrate"}) {
+        const Qt::WindowFlags flags = window.openChild(QLatin1String(item))->windowFlags();
+        const bool resizable
+            = flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint);
+        QVERIFY2(resizable == (item == std::string_view("ViewStatus")), item);
+        QVERIFY2(flags & Qt::WindowCloseButtonHint, item);
+    }
 }
 
 void TestMainWindow::taskItemsFollowTheCard()

@@ -60,8 +60,13 @@ void TestStatusWindow::texts_data()
         {disconnected, "COM not found", "Task Running", "Saving"});
     row("port lost", "port lost saving", "", "COM lost",
         {disconnected, "COM lost", " No Task Running", "Not Saving"});
-    row("save problem", "port card saving", "Save error", "Fault",
-        {connected, "No Faults", " No Task Running", "Save error"});
+    // A log that cannot be written shows only while lines are due.
+    row("save problem", "port card saving", "Disk full", "Fault",
+        {connected, "No Faults", " No Task Running", "Saving Error"});
+    row("save problem, logging off", "port card", "Disk full", "Fault",
+        {connected, "No Faults", " No Task Running", "Not Saving"});
+    row("save problem, port lost", "port lost saving", "Disk full", "COM lost",
+        {disconnected, "COM lost", " No Task Running", "Not Saving"});
 }
 
 void TestStatusWindow::texts()
@@ -91,6 +96,9 @@ void TestStatusWindow::texts()
     window.tick();
     afterTick.insert(1, QStringLiteral("USB : COM12"));
     QCOMPARE(textsOf(window), afterTick);
+    const bool showsProblem = afterTick.last() == QStringLiteral("Saving Error");
+    QCOMPARE(window.findChild<QLabel *>(QStringLiteral("lblSave"))->toolTip(),
+        showsProblem ? saveProblem : QString());
 }
 
 void TestStatusWindow::refreshesItself()

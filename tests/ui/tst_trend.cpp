@@ -90,8 +90,8 @@ private slots:
             (QStringList {"18:11:33", "18:11:43", "  0", "100"}));
         QCOMPARE(m.plotted,
             (std::array<bool, 8> {false, false, true, false, false, false, false, false}));
-        // A swatch nobody coloured draws in the desktop's window colour.
-        QCOMPARE(m.colors[2], t.window->palette().color(QPalette::Window));
+        // A swatch nobody coloured draws white, whatever the desktop's colours.
+        QCOMPARE(m.colors[2], QColor(Qt::white));
         for (int c = 0; c < 8; ++c)
             QCOMPARE(t.child<QLabel>(QStringLiteral("lblData%1").arg(c))->text(),
                 c == 5 ? QStringLiteral("21.5") : QStringLiteral("-1.00"));
@@ -214,7 +214,7 @@ private slots:
         const ui::TrendModel &m = t.shown();
         QCOMPARE(m.pointCount, 10);
         QCOMPARE(m.trendRange, 100.0f);
-        QCOMPARE(m.colors[0], t.window->palette().color(QPalette::Window));
+        QCOMPARE(m.colors[0], QColor(Qt::white));
         for (const auto &history : m.history)
             QVERIFY2(std::all_of(history.begin(), history.end(), [](float v) { return v == 0; }),
                 "history starts empty");

@@ -154,6 +154,18 @@ private slots:
         QVERIFY(textColourInBox(image, toPixel({500, 750}), Qt::cyan));
     }
 
+    // A value below the range crosses the end time; the trace stays whole over it.
+    void tracesLieOverTheTexts()
+    {
+        ui::TrendModel m;
+        m.endTime = QStringLiteral("88:88:88");
+        setChannel(m, 0, -3.9f, Qt::red);
+        const QImage image = render(m);
+        for (double x = toPixel({10720, 0}).x(); x < toPixel({10990, 0}).x(); ++x)
+            QVERIFY2(colourNear(image, {x, slotPoint(m, 0, 9).y()}, Qt::red),
+                qPrintable(QString::number(x)));
+    }
+
     // A pass-through raw count on the smallest range lies millions of pixels above
     // or below the surface; the segment towards it is still drawn up to the edge.
     void farOutsideValuesAreCutByTheEdge()

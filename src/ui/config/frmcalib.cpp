@@ -2,7 +2,9 @@
 
 #include "core/numberformat.h"
 #include "core/prompts.h"
+#include "ui/childwindow.h"
 #include "ui/config/calibrationfile.h"
+#include "ui/designfonts.h"
 #include "ui/filledshape.h"
 #include "ui/twips.h"
 
@@ -64,13 +66,6 @@ QString indexed(const char *name, int index)
     return QLatin1String(name) + QString::number(index);
 }
 
-QFont boldFont(const QString &family)
-{
-    QFont font(family, 12, QFont::Bold);
-    font.setStyleHint(QFont::SansSerif);
-    return font;
-}
-
 } // namespace
 
 FrmCalib::FrmCalib(core::AcquisitionState &state, core::Prompts &prompts, QWidget *parent)
@@ -80,6 +75,7 @@ FrmCalib::FrmCalib(core::AcquisitionState &state, core::Prompts &prompts, QWidge
 {
     setObjectName(QStringLiteral("frmCalib"));
     setWindowTitle(CalibrationTitle);
+    setWindowFlags(NoMinMaxChildFlags);
     buildChannelBlock();
     buildInstructions();
     buildButtons();
@@ -128,7 +124,7 @@ void FrmCalib::buildChannelBlock()
 
 void FrmCalib::buildInstructions()
 {
-    const QFont font = boldFont(QStringLiteral("MS Sans Serif"));
+    const QFont font = designFont(DesignFace::Dialog, 12, true);
     auto instruction = [&](const QString &name, const QString &text, const QColor &colour,
                            const QRect &geometry) {
         auto *label = named(new QLabel(text, this), name);
@@ -165,7 +161,7 @@ void FrmCalib::buildInstructions()
 
 void FrmCalib::buildButtons()
 {
-    const QFont font = boldFont(QStringLiteral("Arial Rounded MT Bold"));
+    const QFont font = designFont(DesignFace::Rounded, 12);
     auto calibrateButton
         = [&](const QString &name, const QString &caption, const QColor &colour, int top) {
               auto *button = named(new QPushButton(caption, this), name);

@@ -4,6 +4,7 @@
 #include "core/numeric.h"
 #include "core/prompts.h"
 #include "core/settingsfile.h"
+#include "ui/childwindow.h"
 #include "ui/config/configfile.h"
 #include "ui/twips.h"
 
@@ -53,6 +54,7 @@ FrmConfig::FrmConfig(core::AcquisitionState &state, core::Prompts &prompts, QWid
 {
     setObjectName(QStringLiteral("frmConfig"));
     setWindowTitle(QStringLiteral("Card Configuration"));
+    setWindowFlags(NoMinMaxChildFlags);
     buildAnalogGroups();
     buildDigitalGroups();
     buildSaveGroup();

@@ -1,5 +1,6 @@
 #include "ui/main/frmabout.h"
 
+#include "ui/designfonts.h"
 #include "ui/main/artwork.h"
 #include "ui/twips.h"
 
@@ -11,19 +12,6 @@
 namespace tarv::ui {
 
 namespace {
-
-// The panel's face is a rounded bold sans; where it is missing, a face with the
-// same widths keeps the version line on one line.
-QFont panelFont(qreal pointSize)
-{
-    QFont font;
-    font.setFamilies({QStringLiteral("Arial Rounded MT Bold"), QStringLiteral("Arial"),
-        QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica")});
-    font.setStyleHint(QFont::SansSerif);
-    font.setBold(true);
-    font.setPointSizeF(pointSize);
-    return font;
-}
 
 void setTextColour(QLabel *label, const QColor &colour)
 {
@@ -49,21 +37,21 @@ FrmAbout::FrmAbout(QWidget *parent, std::chrono::milliseconds closeAfter)
 
     QLabel *label3 = addLabel(
         QStringLiteral("Label3"), QStringLiteral("Tarvane 2020"), twipsRect(600, 120, 5775, 615));
-    label3->setFont(panelFont(27.75));
+    label3->setFont(designFont(DesignFace::Rounded, 27.75));
     label3->setAlignment(Qt::AlignCenter);
     setTextColour(label3, QColor(0, 192, 192));
 
     QLabel *label4 = addLabel(QStringLiteral("Label4"),
         QStringLiteral("Ver.1.1") + QString(31, u' ') + QStringLiteral("Data Acquisition Solution"),
         twipsRect(600, 840, 5775, 255));
-    label4->setFont(panelFont(12));
+    label4->setFont(designFont(DesignFace::Rounded, 12));
 
     addLabel(QStringLiteral("Label1"), QStringLiteral("Designed & Developed by:"),
         twipsRect(840, 1320, 5415, 375));
 
     QLabel *label2 = addLabel(QStringLiteral("Label2"),
         QStringLiteral("Tarvane Instrumentation Works"), twipsRect(840, 1560, 5415, 375));
-    label2->setFont(panelFont(15.75));
+    label2->setFont(designFont(DesignFace::Rounded, 15.75));
     setTextColour(label2, QColor(0, 0, 192));
 
     QLabel *image1 = addLabel(QStringLiteral("Image1"), QString(), twipsRect(0, 2040, 4785, 1770));

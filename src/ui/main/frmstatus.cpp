@@ -74,13 +74,17 @@ void FrmStatus::tick()
     m_lblTask->setText(m_state.taskRunning == core::True ? QStringLiteral("Task Running")
                                                          : QStringLiteral(" No Task Running"));
 
-    const QString problem = m_saveProblem ? m_saveProblem() : QString();
-    if (!problem.isEmpty())
-        m_lblSave->setText(problem);
-    else if (m_state.cardConnected == core::True && m_state.savingActive == core::True)
+    // A log that cannot be written matters only while lines are due; the label has
+    // room for one short line, so the reason itself goes to the tooltip.
+    const bool saving = m_state.cardConnected == core::True && m_state.savingActive == core::True;
+    const QString problem = saving && m_saveProblem ? m_saveProblem() : QString();
+    if (!saving)
+        m_lblSave->setText(QStringLiteral("Not Saving"));
+    else if (problem.isEmpty())
         m_lblSave->setText(QStringLiteral("Saving"));
     else
-        m_lblSave->setText(QStringLiteral("Not Saving"));
+        m_lblSave->setText(QStringLiteral("Saving Error"));
+    m_lblSave->setToolTip(problem);
 }
 
 QLabel *FrmStatus::addLabel(const QString &name, const QString &designText, const QRect &geometry,

@@ -18,8 +18,8 @@ class FrmStatus : public QWidget
 {
     Q_OBJECT
 public:
-    // Something for lblSave to show instead of "Saving"/"Not Saving", e.g. a log file
-    // that cannot be written; an empty text means nothing to report.
+    // Why the log cannot be written, if it cannot: while saving, lblSave then reads
+    // "Saving Error" with this as its tooltip. An empty text means nothing to report.
     using SaveProblem = std::function<QString()>;
 
     explicit FrmStatus(const core::AcquisitionState &state, QWidget *parent = nullptr);

@@ -1,5 +1,6 @@
 #include "ui/main/frmviewdigitaldata.h"
 
+#include "ui/designfonts.h"
 #include "ui/filledshape.h"
 #include "ui/twips.h"
 
@@ -64,8 +65,7 @@ FrmViewDigitalData::FrmViewDigitalData(
     Frame3->setObjectName(QStringLiteral("Frame3"));
     Frame3->setGeometry(twipsRect(240, 1440, 8055, 1575));
 
-    QFont narrow(QStringLiteral("Arial Narrow"));
-    narrow.setPointSizeF(8.25);
+    const QFont narrow = designFont(DesignFace::Narrow, 8.25);
     for (int i = 0; i < core::LineCount; ++i) {
         shpDI[i] = makeIndicator(Frame2, QStringLiteral("shpDI%1").arg(i), i);
         lblDI[i] = makeLineLabel(Frame2, QStringLiteral("lblDI%1").arg(i), i);

@@ -202,7 +202,12 @@ QMdiSubWindow *MdiDaq::openChild(const QString &actionName)
     QWidget *widget = factory->second();
     if (!widget)
         return nullptr;
-    QMdiSubWindow *frame = m_mdiArea->addSubWindow(widget);
+    // A window that chose its own frame buttons gets them; the rest the usual ones.
+    const Qt::WindowFlags own = widget->windowFlags();
+    const Qt::WindowFlags flags = own.testFlag(Qt::CustomizeWindowHint)
+        ? (own & ~Qt::WindowType_Mask) | Qt::SubWindow
+        : Qt::WindowFlags();
+    QMdiSubWindow *frame = m_mdiArea->addSubWindow(widget, flags);
     // Closing discards the window; the next choice of the item builds a fresh one.
     frame->setAttribute(Qt::WA_DeleteOnClose);
     m_children[actionName] = frame;

@@ -71,10 +71,11 @@ void FrmTrend::buildLegend()
     for (int c = 0; c < core::ChannelCount; ++c) {
         const int column = c < 4 ? 0 : 2640;
         const int top = 360 + 360 * (c % 4);
-        // The swatch keeps no colour of its own until the operator picks one, so
-        // its trace follows the desktop's window colour.
+        // Every trace starts white, the window colour of the standard scheme the
+        // chart was designed on, whatever colour this desktop gives its windows.
         shpColor[c] = named(new FilledShape(Frame1), QStringLiteral("shpColor%1").arg(c),
             twipsRect(120 + column, top, 255, 255));
+        shpColor[c]->setFillColor(Qt::white);
         lblChannel[c] = named(new QLabel(QStringLiteral("Channel %1").arg(c), Frame1),
             QStringLiteral("lblChannel%1").arg(c), twipsRect(600 + column, top, 840, 255));
         lblData[c] = named(new QLabel(QStringLiteral("0.00"), Frame1),

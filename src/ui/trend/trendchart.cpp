@@ -66,11 +66,10 @@ void paintTrend(QPainter &painter, QSize size, const TrendModel &model)
     const QTransform toDevice = painter.combinedTransform();
 
     drawGrid(painter);
-    const int pointCount = std::clamp(model.pointCount, 1, TrendModel::SlotCount - 1);
-    for (int c = 0; c < core::ChannelCount; ++c)
-        if (model.plotted[c])
-            drawTrace(painter, model.history[c], pointCount, model.trendRange, model.colors[c]);
 
+    // The texts go first and the traces over them: a value outside the range is
+    // drawn across a label rather than hidden under it.
+    painter.save();
     painter.resetTransform();
     painter.setViewport(device);
     painter.setWindow(device);
@@ -78,6 +77,12 @@ void paintTrend(QPainter &painter, QSize size, const TrendModel &model)
     drawText(painter, toDevice, {700, 11250}, TimeColor, model.startTime);
     drawText(painter, toDevice, {500, 10750}, ScaleColor, model.bottomLabel);
     drawText(painter, toDevice, {500, 750}, ScaleColor, model.topLabel);
+    painter.restore();
+
+    const int pointCount = std::clamp(model.pointCount, 1, TrendModel::SlotCount - 1);
+    for (int c = 0; c < core::ChannelCount; ++c)
+        if (model.plotted[c])
+            drawTrace(painter, model.history[c], pointCount, model.trendRange, model.colors[c]);
     painter.restore();
 }
 
