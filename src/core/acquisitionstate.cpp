@@ -43,4 +43,26 @@ void applyDefaults(AcquisitionState &s)
         s.channelNames[c] = QStringLiteral("Channel %1").arg(c);
 }
 
+void copySettings(const AcquisitionState &from, AcquisitionState &to)
+{
+    to.comPort = from.comPort;
+    to.dioDirection = from.dioDirection;
+    to.inputType = from.inputType;
+    to.inputRange = from.inputRange;
+    to.rtdCal = from.rtdCal;
+    to.zero10V = from.zero10V;
+    to.span10V = from.span10V;
+    to.zero200mV = from.zero200mV;
+    to.span200mV = from.span200mV;
+    to.plotEnable = from.plotEnable;
+    to.saveEnable = from.saveEnable;
+    to.saveFileName = from.saveFileName;
+    to.useChannelHeaders = from.useChannelHeaders;
+    to.separatorMode = from.separatorMode;
+    to.saveIntervalUnit = from.saveIntervalUnit;
+    to.saveInterval = from.saveInterval;
+    to.stampMode = from.stampMode;
+    to.channelNames = from.channelNames;
+}
+
 } // namespace tarv::core

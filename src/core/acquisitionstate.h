@@ -45,6 +45,7 @@ struct AcquisitionState
     Flag cardConnected = False; // the card has answered the version query
     Flag portOpened = False; // the port was opened when the main window loaded
     Flag portLost = False; // the open port failed; the link is trying to reopen it
+    QString portFailure; // why the port did not open, in words; empty when it did
     Flag taskRunning = False; // the acquisition task was started on the card
     QString cardVersion; // characters 2..5 of the version reply
     // Last analog frame with its CR; the start-up value has the same length but
@@ -98,5 +99,9 @@ const std::array<QString, InputTypeCount> &inputTypeCaptions();
 // The defaults that start-up gives before the settings files are read. Leaves the
 // thermocouple tables alone (they are loaded first).
 void applyDefaults(AcquisitionState &state);
+
+// Copies what the settings files hold (port, card configuration, calibration,
+// plot and log flags, logging settings) and nothing of the live link or readings.
+void copySettings(const AcquisitionState &from, AcquisitionState &to);
 
 } // namespace tarv::core

@@ -17,12 +17,15 @@ void resetLinkState(AcquisitionState &s)
 
 // Restores comPort and the card settings after a settings file let us down. The
 // port goes back to COM 1 because the value read may be the very thing that broke.
-void takeFallback(AcquisitionState &s, StartupResult &result, const ReadResult &failure)
+void takeFallback(
+    AcquisitionState &s, StartupResult &result, const ReadResult &failure, bool rewrite)
 {
     result.fallbackTaken = true;
     result.fallbackReason
         = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(failure.path), failure.error);
     s.comPort = 1;
+    if (!rewrite)
+        return;
     for (const WriteResult &written : {writeComPortFile(s), SaveCardSettings(s)}) {
         if (!written.ok)
             result.fallbackWriteErrors
@@ -54,20 +57,24 @@ StartupResult Main(AcquisitionState &state, const StartupOptions &options,
 
     applyDefaults(state);
 
-    // Each reader stores what it has read before it fails; the later files are not
-    // read once one has failed.
-    for (const auto read : {readComPortFile, readCardSettings, readLogSettings}) {
-        const ReadResult r = read(state);
-        if (!r.ok) {
-            takeFallback(state, result, r);
-            break;
-        }
-    }
+    if (const ReadResult r = readSettingsFiles(state); !r.ok)
+        takeFallback(state, result, r, options.rewriteOnFallback);
 
     result.ok = true;
     if (loadMainWindow)
         loadMainWindow();
     return result;
+}
+
+ReadResult readSettingsFiles(AcquisitionState &state)
+{
+    // Each reader stores what it has read before it fails; the later files are not
+    // read once one has failed.
+    for (const auto read : {readComPortFile, readCardSettings, readLogSettings}) {
+        if (const ReadResult r = read(state); !r.ok)
+            return r;
+    }
+    return {true, {}, {}};
 }
 
 } // namespace tarv::core

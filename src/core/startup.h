@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/acquisitionstate.h"
+#include "core/settingsfiles.h"
 #include "core/thermotables.h"
 
 #include <QDir>
@@ -18,6 +19,9 @@ struct StartupOptions
     QString appPath = QDir::currentPath();
     // Where else to look for a table that appPath lacks.
     QStringList tableDirs = installedDataDirs();
+    // Whether a settings file that cannot be read makes tarv.con and tarvo.con be
+    // written afresh. The unattended service never writes the operator's files.
+    bool rewriteOnFallback = true;
 };
 
 struct StartupResult
@@ -42,5 +46,9 @@ struct StartupResult
 // left alone, and the program carries on to its window.
 StartupResult Main(AcquisitionState &state, const StartupOptions &options,
     const std::function<void()> &loadMainWindow);
+
+// Reads tarv.con, tarvo.con and tarvs.con in that order over what the state holds,
+// stopping at the first that fails; that one's result, or an ok one.
+ReadResult readSettingsFiles(AcquisitionState &state);
 
 } // namespace tarv::core

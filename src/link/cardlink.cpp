@@ -58,6 +58,7 @@ bool CardLink::openPort(const QString &device)
     m_tmrReconnect->stop();
     m_awaitingReturn = false;
     m_stopOnReturn = false;
+    m_lookingForPort = false;
     m_state.portLost = core::False;
     dropOwnedPort();
 
@@ -73,24 +74,42 @@ bool CardLink::openPort(const QString &device)
     return opened;
 }
 
+void CardLink::keepLookingForPort()
+{
+    if (isPortOpen())
+        return;
+    m_lookingForPort = true;
+    if (!m_ownedPort) {
+        m_ownedPort = makePort(m_deviceName);
+        attachDevice(m_ownedPort);
+    }
+    m_tmrReconnect->start();
+}
+
 bool CardLink::retryOpen()
 {
-    if (m_state.portLost != core::True)
+    if (m_state.portLost != core::True && !m_lookingForPort)
         return isPortOpen();
     if (!m_ownedPort)
         return false;
     const QString device = m_findDevice ? m_findDevice() : m_deviceName;
-    if (device.isEmpty())
+    if (device.isEmpty()) {
+        emit openAttemptFailed({}, {});
         return false;
+    }
     // The port that was lost opens the device again rather than a new one replacing
     // it: this may run in a message box's event loop while the old port is still
     // delivering a notification further down the stack, so it must stay alive. A
     // failed attempt keeps showing the loss rather than the open failure.
     m_ownedPort->setPortName(device);
-    if (!m_ownedPort->open(QIODevice::ReadWrite))
+    if (!m_ownedPort->open(QIODevice::ReadWrite)) {
+        emit openAttemptFailed(device, m_ownedPort->errorString());
         return false;
+    }
     m_tmrReconnect->stop();
+    m_lookingForPort = false;
     m_state.portLost = core::False;
+    m_state.portOpened = core::True;
     // Half a line from before the loss must not join the first line after it.
     m_pending.clear();
     m_pendingTruncated = false;
@@ -139,6 +158,11 @@ void CardLink::attachDevice(QIODevice *device)
 bool CardLink::isPortOpen() const
 {
     return m_device && m_device->isOpen();
+}
+
+QString CardLink::portErrorString() const
+{
+    return m_ownedPort ? m_ownedPort->errorString() : QString();
 }
 
 void CardLink::sendVersionQuery()

@@ -53,6 +53,8 @@ public:
     void attachDevice(QIODevice *device);
 
     bool isPortOpen() const;
+    // What the serial port said about its last failure, e.g. why it did not open.
+    QString portErrorString() const;
 
     // How to find the card's device again after it was lost, e.g. by its port
     // number, since a device that comes back may come back under another path.
@@ -65,6 +67,11 @@ public:
     // is started again if it was running, or stopped with "@F" if the operator
     // stopped it while the card was away. True when the port is open.
     bool retryOpen();
+
+    // For a port that did not open (or had no device) when the run began: keep
+    // trying every two seconds, as for a lost port, until it opens. The desktop
+    // program leaves such a port alone; an unattended service cannot.
+    void keepLookingForPort();
 
     // Commands. Each does nothing unless the card has answered (cardConnected),
     // except sendVersionQuery and stopAtClose, which need only an open port.
@@ -89,7 +96,10 @@ signals:
     void conversionFailed(const tarv::link::ChannelFailures &failures); // empty: all good
     void frameDropped(tarv::link::DecodeOutcome outcome);
     void portLost(const QString &reason); // the device reported an error and was closed
-    void portReopened(); // a lost port opened again; the card has not answered yet
+    // A lost or missing port opened; the card has not answered yet.
+    void portReopened();
+    // A try to open it again failed: no device (empty) or what the port said.
+    void openAttemptFailed(const QString &device, const QString &error);
 
 private:
     void onReadyRead();
@@ -113,6 +123,7 @@ private:
     DeviceFinder m_findDevice;
     bool m_awaitingReturn = false; // lost, and the card has not answered since
     bool m_stopOnReturn = false; // the task was stopped while the card was away
+    bool m_lookingForPort = false; // keepLookingForPort until the port opens
     LinkCounters m_counters;
 };
 

@@ -5,25 +5,34 @@
 
 namespace tarv::link {
 
-QString resolvePortDevice(int comPort, const QString &appPath)
+QStringList portCandidates(int comPort, const QString &appPath)
 {
     if (comPort < 1)
         return {};
     const QString name = QStringLiteral("COM") + QString::number(comPort);
 #ifdef Q_OS_WIN
     Q_UNUSED(appPath);
-    return name;
+    return {name};
+#else
+    // USB adapters number from 0 where the user counts COM ports from 1.
+    const QString index = QString::number(comPort - 1);
+    return {QDir(appPath).filePath(name), QStringLiteral("/dev/ttyUSB") + index,
+        QStringLiteral("/dev/ttyACM") + index};
+#endif
+}
+
+QString resolvePortDevice(int comPort, const QString &appPath)
+{
+    const QStringList candidates = portCandidates(comPort, appPath);
+#ifdef Q_OS_WIN
+    return candidates.value(0);
 #else
     // exists() follows the link, so a dangling COMn counts as missing. The port is
     // opened by its real device name, so that two names for one port share a lock.
-    const QFileInfo entry(QDir(appPath).filePath(name));
-    if (entry.exists())
-        return entry.canonicalFilePath();
-    // USB adapters number from 0 where the user counts COM ports from 1.
-    const QString index = QString::number(comPort - 1);
-    for (const QString &prefix : {QStringLiteral("/dev/ttyUSB"), QStringLiteral("/dev/ttyACM")}) {
-        if (QFileInfo::exists(prefix + index))
-            return prefix + index;
+    for (const QString &path : candidates) {
+        const QFileInfo entry(path);
+        if (entry.exists())
+            return entry.canonicalFilePath();
     }
     return {};
 #endif

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace tarv::link {
 
@@ -9,5 +10,8 @@ namespace tarv::link {
 // a user or the simulated card makes it), then /dev/ttyUSB<n-1>, then
 // /dev/ttyACM<n-1>. Empty when none exists (and for n < 1).
 QString resolvePortDevice(int comPort, const QString &appPath);
+
+// The paths resolvePortDevice looks at for "COM n", in its order.
+QStringList portCandidates(int comPort, const QString &appPath);
 
 } // namespace tarv::link

@@ -71,4 +71,14 @@ QString checkAppendable(const QString &path)
     return writeWith(path, QIODevice::WriteOnly | QIODevice::Append, {});
 }
 
+QByteArray readTail(const QString &path, qint64 maxBytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    if (file.size() > maxBytes && !file.seek(file.size() - maxBytes))
+        return {};
+    return file.read(maxBytes);
+}
+
 } // namespace tarv::logging

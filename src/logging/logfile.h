@@ -16,4 +16,7 @@ QString appendLine(const QString &path, const QByteArray &line);
 // Opens for appending (creating an empty file if there is none) and closes again.
 QString checkAppendable(const QString &path);
 
+// The last maxBytes of a file (all of a shorter one); empty when it cannot be read.
+QByteArray readTail(const QString &path, qint64 maxBytes);
+
 } // namespace tarv::logging

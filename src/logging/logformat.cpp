@@ -129,4 +129,20 @@ QByteArray encodeLine(const QString &line)
     return (line + QStringLiteral("\r\n")).toLatin1();
 }
 
+core::Long lastSerialNumber(const QByteArray &tail, bool wholeFile)
+{
+    // A line cut off at its end by a power cut still carries its number: the next
+    // line comes after it.
+    const QList<QByteArray> lines = tail.split('\n');
+    for (qsizetype i = lines.size() - 1; i >= (wholeFile ? 0 : 1); --i) {
+        const QByteArray &line = lines[i];
+        const qsizetype comma = line.indexOf(',');
+        bool ok = false;
+        const core::Long serial = comma > 0 ? line.left(comma).toInt(&ok) : 0;
+        if (ok && serial > 0)
+            return serial;
+    }
+    return 0;
+}
+
 } // namespace tarv::logging

@@ -53,4 +53,10 @@ QString dataLinePrefix(core::Integer stampMode, core::Long serialNo, const QDate
 // Latin-1 become "?".
 QByteArray encodeLine(const QString &line);
 
+// The serial number of the last data line in the end of a log written with serial
+// numbers: the first field of the last line that starts with one; 0 when none
+// does. Unless the tail is the whole file, its first line may be cut and is not
+// looked at.
+core::Long lastSerialNumber(const QByteArray &tail, bool wholeFile);
+
 } // namespace tarv::logging

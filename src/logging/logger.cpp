@@ -2,11 +2,12 @@
 
 #include "core/clock.h"
 #include "core/prompts.h"
+#include "core/texts.h"
 #include "logging/logfile.h"
 #include "logging/logformat.h"
-#include "ui/uitexts.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 #include <algorithm>
 
@@ -27,6 +28,10 @@ core::Long periodTicks(const core::AcquisitionState &state)
     return core::Long(std::max<qint64>(1, state.saveInterval) * perUnit);
 }
 
+// How much of a log's end is read to find where its serial numbers stopped: many
+// lines of any width the format allows.
+constexpr qint64 TailBytes = 64 * 1024;
+
 } // namespace
 
 Logger::Logger(core::AcquisitionState &state, const core::Clock &clock, core::Prompts &prompts,
@@ -37,16 +42,28 @@ Logger::Logger(core::AcquisitionState &state, const core::Clock &clock, core::Pr
     , m_prompts(prompts)
 { }
 
-Logger::StartResult Logger::start()
+Logger::StartResult Logger::start(StartMode mode)
 {
-    const QString error = m_state.useChannelHeaders == core::True
-        ? replaceWithLine(m_state.saveFileName, encodeLine(buildHeader(m_state)))
-        : checkAppendable(m_state.saveFileName);
+    const QString &path = m_state.saveFileName;
+    const qint64 size = QFileInfo(path).size(); // 0 for a file that is not there
+    core::Long serialNo = 0;
+    QString error;
+    if (m_state.useChannelHeaders == core::True && (mode == StartMode::Restart || size == 0)) {
+        error = replaceWithLine(path, encodeLine(buildHeader(m_state)));
+    } else if (mode == StartMode::Continue && size > 0) {
+        const QByteArray tail = readTail(path, TailBytes);
+        error = tail.isEmpty() || tail.endsWith('\n') ? checkAppendable(path)
+                                                      : appendLine(path, "\r\n");
+        if (m_state.stampMode == 1)
+            serialNo = lastSerialNumber(tail, size <= TailBytes);
+    } else {
+        error = checkAppendable(path);
+    }
     if (!error.isEmpty())
         return {false, error};
 
     m_state.savePeriodTicks = periodTicks(m_state);
-    m_state.saveSerialNo = 0;
+    m_state.saveSerialNo = serialNo;
     m_state.saveTickCount = m_state.savePeriodTicks - 1;
     m_state.savingActive = core::True;
     // A new log: an old failure is forgotten and reported afresh if it persists.
@@ -103,7 +120,7 @@ void Logger::reportResumed()
                                            : QStringLiteral("%1 lines were skipped").arg(m_skipped);
     m_prompts.notify(QStringLiteral("Writing to the log file \"%1\" has resumed; %2.")
                          .arg(QDir::toNativeSeparators(m_state.saveFileName), skipped),
-        ui::ApplicationTitle, core::PromptIcon::Information);
+        core::ApplicationTitle, core::PromptIcon::Information);
     m_problem.clear();
     m_skipped = 0;
 }

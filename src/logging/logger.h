@@ -33,14 +33,24 @@ public:
         QString error; // names the file and the reason when !ok
     };
 
-    // Starts, or restarts, logging with the settings in the state. With headers on,
-    // the file is emptied (created if missing) and the header becomes its only line;
-    // with headers off, the old content stays and the file is only checked to open
-    // for appending, so a bad path is reported here rather than at the first line.
-    // Then the period is set, the serial number reset, the tick count armed so the
+    enum class StartMode {
+        // The logging dialog's: with headers on the file is emptied and the header
+        // becomes its only line; serial numbers start again from 1.
+        Restart,
+        // An unattended service's, which must never lose what a log holds: the file
+        // is appended to, the header is written only to an absent or empty file,
+        // a line cut off by a power cut is ended first, and serial numbers go on
+        // after the last one in the file.
+        Continue,
+    };
+
+    // Starts, or restarts, logging with the settings in the state. With headers
+    // off, or a file that keeps its content, the file is only checked to open for
+    // appending, so a bad path is reported here rather than at the first line.
+    // Then the period is set, the serial number set, the tick count armed so the
     // first line comes at the first counted tick, and savingActive switched on.
     // On failure nothing in the state changes.
-    StartResult start();
+    StartResult start(StartMode mode = StartMode::Restart);
 
     // Once a second (tmrSave). Counts only while the card is connected and logging
     // is on; writes a line when the period is complete. A line due with no channel

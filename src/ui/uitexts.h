@@ -1,11 +1,12 @@
 #pragma once
 
+#include "core/texts.h"
+
 #include <QString>
 
 namespace tarv::ui {
 
-// Caption of message boxes that have no title of their own.
-inline const QString ApplicationTitle = QStringLiteral("Tarvane2020");
+using core::ApplicationTitle;
 // Caption of the main window.
 inline const QString MainWindowCaption = QStringLiteral("Tarvane 2020 ~ Data Acquisition Solution");
 

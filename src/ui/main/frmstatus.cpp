@@ -44,6 +44,7 @@ FrmStatus::FrmStatus(const core::AcquisitionState &state, QWidget *parent)
         m_lblFault->setText(QStringLiteral("COM lost"));
     else if (m_state.portOpened == core::False)
         m_lblFault->setText(QStringLiteral("COM not found"));
+    m_lblFault->setToolTip(portFailureTip());
     m_lblUSB->setText(usbText());
 
     m_tmrStatus->setObjectName(QStringLiteral("tmrStatus"));
@@ -69,6 +70,7 @@ void FrmStatus::tick()
         m_lblStatus->setText(QStringLiteral("Card Connected. Ver.") + m_state.cardVersion);
     }
 
+    m_lblFault->setToolTip(portFailureTip());
     m_lblUSB->setText(usbText());
 
     m_lblTask->setText(m_state.taskRunning == core::True ? QStringLiteral("Task Running")
@@ -102,6 +104,13 @@ QLabel *FrmStatus::addLabel(const QString &name, const QString &designText, cons
     label->setPalette(palette);
     label->setAutoFillBackground(true);
     return label;
+}
+
+QString FrmStatus::portFailureTip() const
+{
+    // "COM not found" says only that the port is not there; the tooltip says why.
+    const bool notFound = m_state.portLost == core::False && m_state.portOpened == core::False;
+    return notFound ? m_state.portFailure : QString();
 }
 
 QString FrmStatus::usbText() const

@@ -33,6 +33,7 @@ private:
     QLabel *addLabel(const QString &name, const QString &designText, const QRect &geometry,
         const QColor &background, const QColor &text);
     QString usbText() const;
+    QString portFailureTip() const;
 
     const core::AcquisitionState &m_state;
     SaveProblem m_saveProblem;

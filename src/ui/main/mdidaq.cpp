@@ -2,11 +2,12 @@
 
 #include "core/settingsfiles.h"
 #include "link/cardlink.h"
+#include "link/portdiagnosis.h"
 #include "link/portresolver.h"
-#include "logging/frmsave.h"
 #include "logging/logger.h"
 #include "ui/config/frmcalib.h"
 #include "ui/config/frmconfig.h"
+#include "ui/logging/frmsave.h"
 #include "ui/main/artwork.h"
 #include "ui/main/frmabout.h"
 #include "ui/main/frmcardcomm.h"
@@ -167,7 +168,7 @@ void MdiDaq::registerChildWindows()
     setChildFactory(QStringLiteral("OptionsCalibrate"),
         [this] { return new config::FrmCalib(m_state, m_prompts); });
     setSaveDialog([this] {
-        logging::FrmSave dialog(m_state, *m_logger, m_prompts, this);
+        FrmSave dialog(m_state, *m_logger, m_prompts, this);
         dialog.exec();
     });
 }
@@ -234,16 +235,21 @@ void MdiDaq::load()
     show();
     // Nothing here stops the start: a missing or refused port shows in the status
     // window as "COM not found", and the run goes on without the card.
+    // Why it failed goes to the status window's tooltip: a missing device, one this
+    // user may not open and one another program holds need different remedies.
     const QString device = link::resolvePortDevice(m_state.comPort, m_state.appPath);
     if (device.isEmpty()) {
         m_state.portOpened = core::False;
+        m_state.portFailure = link::missingPort(m_state.comPort, m_state.appPath).reason;
     } else {
         // A card unplugged and plugged back is looked for under the same port
         // number, which may now lead to a different device path.
         m_link->setDeviceFinder([comPort = m_state.comPort, appPath = m_state.appPath] {
             return link::resolvePortDevice(comPort, appPath);
         });
-        m_link->openPort(device);
+        if (!m_link->openPort(device))
+            m_state.portFailure
+                = link::diagnoseOpenFailure(device, m_link->portErrorString()).reason;
     }
     openChild(QStringLiteral("ViewStatus"));
 }

@@ -1,4 +1,4 @@
-#include "logging/frmsave.h"
+#include "ui/logging/frmsave.h"
 
 #include "core/acquisitionstate.h"
 #include "core/prompts.h"
@@ -15,7 +15,7 @@
 #include <QRadioButton>
 #include <QScreen>
 
-namespace tarv::logging {
+namespace tarv::ui {
 
 namespace {
 
@@ -60,7 +60,7 @@ template<std::size_t N> core::Integer selectedMode(const std::array<QRadioButton
 } // namespace
 
 FrmSave::FrmSave(
-    core::AcquisitionState &state, Logger &logger, core::Prompts &prompts, QWidget *parent)
+    core::AcquisitionState &state, logging::Logger &logger, core::Prompts &prompts, QWidget *parent)
     : QDialog(parent)
     , m_state(state)
     , m_logger(logger)
@@ -75,7 +75,7 @@ FrmSave::FrmSave(
     buildChannelGroup();
     buildOptionGroups();
     buildButtons();
-    setFixedSize(ui::twips(9000), ui::twips(6420));
+    setFixedSize(twips(9000), twips(6420));
     // Centred on the screen rather than over the main window.
     const QRect area = (parent ? parent->screen() : screen())->availableGeometry();
     move(area.center() - rect().center());
@@ -86,14 +86,14 @@ void FrmSave::buildFileGroup()
 {
     Frame1 = named(
         new QGroupBox(QStringLiteral("Save File Details:"), this), QStringLiteral("Frame1"));
-    Frame1->setGeometry(ui::twipsRect(120, 120, 8760, 735));
+    Frame1->setGeometry(twipsRect(120, 120, 8760, 735));
     Label1 = named(new QLabel(QStringLiteral("File Name:"), Frame1), QStringLiteral("Label1"));
-    Label1->setGeometry(ui::twipsRect(120, 330, 960, 255));
+    Label1->setGeometry(twipsRect(120, 330, 960, 255));
     txtFile = named(new QLineEdit(Frame1), QStringLiteral("txtFile"));
-    txtFile->setGeometry(ui::twipsRect(1080, 285, 6360, 330));
+    txtFile->setGeometry(twipsRect(1080, 285, 6360, 330));
     cmdSelect
         = named(new QPushButton(QStringLiteral("Select"), Frame1), QStringLiteral("cmdSelect"));
-    cmdSelect->setGeometry(ui::twipsRect(7560, 255, 1080, 390));
+    cmdSelect->setGeometry(twipsRect(7560, 255, 1080, 390));
     cmdSelect->setAutoDefault(false);
     connect(cmdSelect, &QPushButton::clicked, this, &FrmSave::selectFile);
 }
@@ -102,24 +102,23 @@ void FrmSave::buildChannelGroup()
 {
     Frame2
         = named(new QGroupBox(QStringLiteral("Channel Details"), this), QStringLiteral("Frame2"));
-    Frame2->setGeometry(ui::twipsRect(120, 960, 4800, 4200));
+    Frame2->setGeometry(twipsRect(120, 960, 4800, 4200));
     for (int c = 0; c < core::ChannelCount; ++c) {
         const int top = 300 + c * 480;
         lblChannel[c] = named(new QLabel(Frame2), indexed("lblChannel", c));
-        lblChannel[c]->setGeometry(ui::twipsRect(120, top + 45, 1080, 255));
+        lblChannel[c]->setGeometry(twipsRect(120, top + 45, 1080, 255));
         txtChannel[c] = named(new QLineEdit(Frame2), indexed("txtChannel", c));
-        txtChannel[c]->setGeometry(ui::twipsRect(1200, top, 3480, 330));
+        txtChannel[c]->setGeometry(twipsRect(1200, top, 3480, 330));
     }
     chkHeaders
         = named(new QCheckBox(QStringLiteral("Use Channel Details as column headers."), this),
             QStringLiteral("chkHeaders"));
-    chkHeaders->setGeometry(ui::twipsRect(120, 5280, 4800, 315));
+    chkHeaders->setGeometry(twipsRect(120, 5280, 4800, 315));
     chkHeaders->setChecked(true);
 }
 
 void FrmSave::buildOptionGroups()
 {
-    using ui::twipsRect;
     Frame3
         = named(new QGroupBox(QStringLiteral("Saving Options:"), this), QStringLiteral("Frame3"));
     Frame3->setGeometry(twipsRect(5040, 960, 3840, 1200));
@@ -152,12 +151,12 @@ void FrmSave::buildOptionGroups()
 void FrmSave::buildButtons()
 {
     cmdCancel = named(new QPushButton(QStringLiteral("Cancel"), this), QStringLiteral("cmdCancel"));
-    cmdCancel->setGeometry(ui::twipsRect(120, 5820, 1215, 420));
+    cmdCancel->setGeometry(twipsRect(120, 5820, 1215, 420));
     cmdCancel->setAutoDefault(false);
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
 
     cmdOK = named(new QPushButton(QStringLiteral("OK"), this), QStringLiteral("cmdOK"));
-    cmdOK->setGeometry(ui::twipsRect(3900, 5820, 1215, 420));
+    cmdOK->setGeometry(twipsRect(3900, 5820, 1215, 420));
     cmdOK->setDefault(true);
     connect(cmdOK, &QPushButton::clicked, this, &FrmSave::confirm);
 }
@@ -231,12 +230,12 @@ void FrmSave::confirm()
     }
     // The header's channel columns must say something: a lone enabled channel
     // with empty details would leave a header of stamp columns only.
-    if (channelHeaderFields(m_state).isEmpty()) {
+    if (logging::channelHeaderFields(m_state).isEmpty()) {
         m_prompts.message(QStringLiteral("No channels for saving selected!"), SavingError,
             core::PromptIcon::Information);
         return;
     }
-    const Logger::StartResult started = m_logger.start();
+    const logging::Logger::StartResult started = m_logger.start();
     if (!started.ok) {
         m_prompts.message(started.error, SavingError, core::PromptIcon::Error);
         return;
@@ -250,4 +249,4 @@ void FrmSave::selectFile()
         txtFile->setText(*chosen);
 }
 
-} // namespace tarv::logging
+} // namespace tarv::ui

@@ -18,8 +18,10 @@ class Prompts;
 } // namespace tarv::core
 
 namespace tarv::logging {
-
 class Logger;
+} // namespace tarv::logging
+
+namespace tarv::ui {
 
 // The logging settings: file, separator, interval, stamp and column titles. Opened
 // modally from File > Save; the caller sets the menu's check mark from
@@ -33,7 +35,7 @@ class FrmSave : public QDialog
     Q_OBJECT
 
 public:
-    FrmSave(core::AcquisitionState &state, Logger &logger, core::Prompts &prompts,
+    FrmSave(core::AcquisitionState &state, logging::Logger &logger, core::Prompts &prompts,
         QWidget *parent = nullptr);
 
 private:
@@ -48,7 +50,7 @@ private:
     void selectFile();
 
     core::AcquisitionState &m_state;
-    Logger &m_logger;
+    logging::Logger &m_logger;
     core::Prompts &m_prompts;
 
     QGroupBox *Frame1 = nullptr;
@@ -82,4 +84,4 @@ private:
     QPushButton *cmdCancel = nullptr;
 };
 
-} // namespace tarv::logging
+} // namespace tarv::ui

@@ -1,0 +1,333 @@
+#include "core/numberformat.h"
+#include "core/settingsfiles.h"
+#include "link/cardlink.h"
+#include "link/channelconverter.h"
+#include "link/framedecoder.h"
+#include "logging/logger.h"
+#include "service/acquisitionservice.h"
+#include "support/endtoend.h"
+#include "support/fakeclock.h"
+#include "support/ptypair.h"
+#include "support/scriptedprompts.h"
+#include "support/testfiles.h"
+
+#include <QProcess>
+#include <QSerialPort>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <memory>
+
+using namespace tarv;
+using namespace std::chrono_literals;
+using testsupport::PtyPair;
+
+namespace {
+
+// Channel 1 reads 4 mA on its 4-20 mA input, channel 4 a PT-100 near 22 deg C.
+const QByteArray Frame = "+05000,+04880,+12080,+00000,+13350,+00500,+00400,-01000,+24.5\r";
+
+// A working directory as the desktop program leaves it: tables, the three settings
+// files, and COM1 leading to the pseudo-terminal the test plays the card on.
+struct Rig
+{
+    QTemporaryDir dir;
+    PtyPair pty;
+    core::AcquisitionState settings;
+    QStringList reports;
+    QStringList output;
+    service::Journal journal {[this](const QByteArray &l) { reports << QString::fromUtf8(l); },
+        [this](const QByteArray &l) { output << QString::fromUtf8(l.trimmed()); }};
+    testsupport::FakeClock clock;
+    std::unique_ptr<service::AcquisitionService> service;
+
+    Rig()
+    {
+        testsupport::prepareState(settings, dir.path());
+        settings.appPath = dir.path();
+        settings.saveEnable[0] = settings.saveEnable[4] = core::True;
+        settings.saveFileName = path("log.csv");
+        settings.stampMode = 1;
+        settings.separatorMode = 2;
+        settings.saveInterval = 1;
+        for (const char *table : {"j.tc", "k.tc"})
+            QFile::copy(QStringLiteral(TARV_SOURCE_DIR "/data/") + QLatin1String(table),
+                path(QLatin1String(table)));
+        writeSettings();
+    }
+    QString path(const QString &name) const { return dir.filePath(name); }
+    void writeSettings()
+    {
+        core::writeComPortFile(settings);
+        core::SaveCardSettings(settings);
+        core::SaveLogSettings(settings);
+    }
+    bool plugIn(PtyPair &card) { return QFile::link(card.slavePath(), path("COM1")); }
+
+    service::AcquisitionService &start(service::ServiceOptions options = {})
+    {
+        options.dir = dir.path();
+        service = std::make_unique<service::AcquisitionService>(options, clock, journal);
+        if (!service->start())
+            qWarning() << "not started:" << reports;
+        return *service;
+    }
+    // The card answers and its task starts; one frame arrives.
+    bool answerAndStream(PtyPair &card)
+    {
+        return card.waitForBytes(2) == "?\r" && card.writeToProgram("V1.02\r")
+            && card.waitForBytes(9) == "@TA00\r@N\r" && card.writeToProgram(Frame)
+            && QTest::qWaitFor([&] { return service->link().counters().analogAccepted > 0; });
+    }
+    void tick(int seconds)
+    {
+        for (int s = 0; s < seconds; ++s) {
+            service->tick();
+            clock.advance(1);
+        }
+    }
+    bool reported(const QString &part) const
+    {
+        return std::any_of(
+            reports.begin(), reports.end(), [&](const QString &r) { return r.contains(part); });
+    }
+};
+
+// What the desktop program's logger writes from the service's state over the same
+// seconds: a fresh log, header first.
+QByteArray desktopLog(const core::AcquisitionState &from, const QString &path, int seconds,
+    core::Long serialBefore = 0)
+{
+    core::AcquisitionState state = from;
+    state.saveFileName = path;
+    testsupport::FakeClock clock;
+    testsupport::ScriptedPrompts prompts;
+    logging::Logger logger(state, clock, prompts);
+    if (!logger.start().ok)
+        return {};
+    state.saveSerialNo = serialBefore;
+    for (int s = 0; s < seconds; ++s) {
+        logger.tick();
+        clock.advance(1);
+    }
+    return testsupport::fileBytes(path);
+}
+
+int exitCodeOf(QProcess &process)
+{
+    return process.waitForFinished(10000) ? process.exitCode() : -1;
+}
+
+} // namespace
+
+class TestService : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void logsAsTheDesktopLoggerDoes_data();
+    void logsAsTheDesktopLoggerDoes();
+    void cardAbsentThenLostAndBack();
+    void onceReportsTheFirstFrame();
+    void reloadContinuesWithNewSettings();
+    void exitCodes_data();
+    void exitCodes();
+    void unitSignals();
+};
+
+void TestService::logsAsTheDesktopLoggerDoes_data()
+{
+    QTest::addColumn<QByteArray>("before"); // the log's content when the service starts
+    QTest::addColumn<QByteArray>("kept"); // what stays before the service's first line
+    QTest::addColumn<int>("lastSerial");
+    QTest::newRow("no log yet") << QByteArray() << QByteArray() << 0;
+    // A restart never empties a log: the numbers go on, a cut-off line is ended.
+    const QByteArray old = "SN,Sine,PT\r\n41,1.5    22\r\n42,1.6";
+    QTest::newRow("continued") << old << old + "\r\n" << 42;
+}
+
+void TestService::logsAsTheDesktopLoggerDoes()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, kept);
+    QFETCH(int, lastSerial);
+    Rig rig;
+    if (!before.isEmpty())
+        testsupport::putFile(rig.path("log.csv"), before);
+    QVERIFY(rig.plugIn(rig.pty));
+    rig.start();
+    QVERIFY(rig.answerAndStream(rig.pty));
+    rig.tick(3);
+
+    QByteArray expected = desktopLog(rig.service->state(), rig.path("desk.csv"), 3, lastSerial);
+    if (!kept.isEmpty())
+        expected = kept + expected.mid(expected.indexOf('\n') + 1); // no second header
+    QCOMPARE(testsupport::fileBytes(rig.path("log.csv")), expected);
+    QCOMPARE(expected.count('\n'), kept.count('\n') + (kept.isEmpty() ? 4 : 3));
+    QVERIFY2(rig.reported("<6>logging to"), qPrintable(rig.reports.join(u'|')));
+}
+
+void TestService::cardAbsentThenLostAndBack()
+{
+    Rig rig;
+    auto &service = rig.start();
+    QVERIFY2(rig.reported("<4>COM 1 not open: no device for COM 1; tried " + rig.path("COM1")),
+        qPrintable(rig.reports.join(u'|')));
+    QVERIFY(!service.link().retryOpen());
+    QCOMPARE(rig.reports.count(), 2); // the log, and the missing port said once
+
+    // The card appears.
+    QVERIFY(rig.plugIn(rig.pty));
+    QVERIFY(service.link().retryOpen());
+    QVERIFY(rig.answerAndStream(rig.pty));
+    rig.tick(1);
+    const auto lines = [&] { return testsupport::fileBytes(rig.path("log.csv")).count('\n'); };
+    QCOMPARE(lines(), 2);
+
+    // It vanishes: nothing is written while it is away; it comes back elsewhere.
+    rig.pty.closeMaster();
+    QVERIFY(QFile::remove(rig.path("COM1")));
+    QTRY_COMPARE(service.state().portLost, core::True);
+    rig.tick(3);
+    QCOMPARE(lines(), 2);
+    PtyPair back;
+    QVERIFY(rig.plugIn(back));
+    QVERIFY(service.link().retryOpen());
+    QCOMPARE(back.waitForBytes(2), QByteArray("?\r"));
+    QVERIFY(back.writeToProgram("V1.02\r"));
+    QCOMPARE(back.waitForBytes(9), QByteArray("@TA00\r@N\r"));
+    rig.tick(1);
+    QCOMPARE(lines(), 3);
+    QVERIFY(rig.reported("<4>COM 1 lost"));
+    QCOMPARE(rig.reports.filter(QStringLiteral("<6>COM 1 opened")).size(), 2);
+}
+
+void TestService::onceReportsTheFirstFrame()
+{
+    Rig rig;
+    rig.settings.zero200mV[1] = rig.settings.span200mV[1]; // channel 1 fails: a zero span
+    rig.writeSettings();
+    QVERIFY(rig.plugIn(rig.pty));
+    service::ServiceOptions options;
+    options.once = true;
+    auto &service = rig.start(options);
+    QSignalSpy finished(&service, &service::AcquisitionService::finished);
+    QVERIFY(rig.answerAndStream(rig.pty));
+    QCOMPARE(finished.size(), 1);
+    QCOMPARE(finished.first().first().toInt(), 0);
+    QCOMPARE(rig.pty.waitForBytes(3), QByteArray("@F\r"));
+
+    // The program's own conversion of the frame, as the logger would write it.
+    core::AcquisitionState expected = rig.service->state();
+    expected.analogFrame = QString::fromLatin1(Frame);
+    expected.channelValues = {};
+    link::DecodeAnalogFrame(expected);
+    const link::ChannelFailures failures = link::ConvertChannels(expected);
+    QStringList fields;
+    for (int c = 0; c < 8; ++c)
+        fields << core::formatGeneral(expected.channelValues[c]);
+    QCOMPARE(rig.output, QStringList {fields.join(u',') + ",24.5"});
+    QVERIFY(!failures.empty());
+    QVERIFY(rig.reported("<4>conversion failed: channel 1: Division by zero"));
+
+    // No frame in time: exit 1 with the reason.
+    Rig silent;
+    options.onceLimit = 50ms;
+    auto &waiting = silent.start(options);
+    QSignalSpy gaveUp(&waiting, &service::AcquisitionService::finished);
+    QVERIFY(gaveUp.wait(5000));
+    QCOMPARE(gaveUp.first().first().toInt(), 1);
+    QVERIFY(silent.reported("<3>no analog frame came within 0.05 s: no device for COM 1"));
+}
+
+void TestService::reloadContinuesWithNewSettings()
+{
+    Rig rig;
+    QVERIFY(rig.plugIn(rig.pty));
+    auto &service = rig.start();
+    QVERIFY(rig.answerAndStream(rig.pty));
+    rig.tick(2);
+    rig.settings.saveInterval = 2;
+    rig.settings.saveEnable[4] = core::False;
+    rig.writeSettings();
+    service.reload();
+    rig.tick(4);
+    const QStringList lines
+        = QString::fromLatin1(testsupport::fileBytes(rig.path("log.csv"))).split("\r\n");
+    // The first line after the reload is due at once, then every two seconds.
+    QCOMPARE(lines.size(), 1 + 2 + 2 + 1);
+    QVERIFY(lines[3].startsWith("3,") && !lines[3].contains("    "));
+    QVERIFY(lines[4].startsWith("4,"));
+    QCOMPARE(service.state().taskRunning, core::True);
+}
+
+void TestService::exitCodes_data()
+{
+    QTest::addColumn<QString>("problem");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("bad command line") << "--bogus" << 2 << "bogus";
+    QTest::newRow("tables missing") << "tables" << 3 << "j.tc";
+    QTest::newRow("port held") << "held" << 4 << "is in use by another program";
+    QTest::newRow("log cannot be created") << "log" << 5 << "cannot be written";
+}
+
+void TestService::exitCodes()
+{
+    QFETCH(QString, problem);
+    QFETCH(int, code);
+    QFETCH(QString, says);
+    Rig rig;
+    QSerialPort holder(rig.pty.slavePath());
+    QVERIFY(rig.plugIn(rig.pty));
+    QStringList args {QStringLiteral("--dir"), rig.dir.path()};
+    if (problem == QLatin1String("--bogus"))
+        args << problem;
+    else if (problem == QLatin1String("tables"))
+        QVERIFY(QFile::remove(rig.path("j.tc")));
+    else if (problem == QLatin1String("held"))
+        QVERIFY(holder.open(QIODevice::ReadWrite));
+    else {
+        rig.settings.saveFileName = rig.path("gone/log.csv");
+        rig.writeSettings();
+    }
+    QProcess service;
+    service.start(QStringLiteral(TARV_SERVICE_PATH), args);
+    QCOMPARE(exitCodeOf(service), code);
+    const QString err = QString::fromUtf8(service.readAllStandardError());
+    QVERIFY2(err.contains(says), qPrintable(err));
+    if (problem == QLatin1String("held"))
+        QVERIFY2(err.contains("COM 1: " + rig.pty.slavePath()), qPrintable(err));
+}
+
+// The service as the unit runs it: SIGHUP rereads the settings, SIGTERM stops the
+// card and ends with 0.
+void TestService::unitSignals()
+{
+    Rig rig;
+    QVERIFY(rig.plugIn(rig.pty));
+    QProcess service;
+    QByteArray err;
+    const auto waitFor = [&](const char *text) {
+        return QTest::qWaitFor(
+            [&] { return (err += service.readAllStandardError()).contains(text); }, 5000);
+    };
+    service.start(QStringLiteral(TARV_SERVICE_PATH), {QStringLiteral("--dir"), rig.dir.path()});
+    QCOMPARE(rig.pty.waitForBytes(2), QByteArray("?\r"));
+    QVERIFY(rig.pty.writeToProgram("V1.02\r"));
+    QCOMPARE(rig.pty.waitForBytes(9), QByteArray("@TA00\r@N\r"));
+
+    rig.settings.saveInterval = 7;
+    rig.writeSettings();
+    ::kill(pid_t(service.processId()), SIGHUP);
+    QVERIFY(waitFor("every 7 s"));
+    ::kill(pid_t(service.processId()), SIGTERM);
+    QCOMPARE(rig.pty.waitForBytes(3), QByteArray("@F\r"));
+    QCOMPARE(exitCodeOf(service), 0);
+    QCOMPARE(service.exitStatus(), QProcess::NormalExit);
+}
+
+QTEST_GUILESS_MAIN(TestService)
+#include "tst_service.moc"
