@@ -5,7 +5,9 @@
 #   - share of one core at the card's line rate with every window open, and the
 #     resident memory at the start of that run and after it (ten minutes by default);
 #   - time from start to the version query on the wire and to the main window shown;
-#   - full trend redraw time; decode and conversion time per frame.
+#   - full trend redraw time; decode and conversion time per frame;
+#   - the unattended service's share of one core and its resident memory at the
+#     line rate (as long as the line-rate run).
 #   bench/run-all.sh [--minutes M]   (length of the line-rate run; default 10)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -38,3 +40,4 @@ run "$dir/bench/bench_startup" 5
 run "$dir/bench/bench_trend"
 run "$dir/bench/bench_conversion"
 run "$dir/bench/bench_cpu_linerate" $((minutes * 60))
+run "$dir/bench/bench_service" $((minutes * 60))

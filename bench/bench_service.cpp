@@ -1,0 +1,119 @@
+// The unattended service's cost at the card's real pace: tarvane2020d as the unit
+// runs it, logging four channels every second, fed by the simulated card at 9600
+// baud. Reports the share of one core the service's process used (its own user and
+// system time) and its resident memory, minute by minute.
+//
+// Usage: bench_service [seconds]   (default 60, after a 3 s warm-up)
+
+#include "core/settingsfiles.h"
+#include "support/endtoend.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <cstdio>
+#include <unistd.h>
+
+using namespace tarv;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+// User plus system CPU seconds of a process, from /proc/<pid>/stat.
+double processCpuSeconds(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray text = stat.readAll();
+    // Fields after the command's closing parenthesis; utime and stime are 14 and 15.
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    const double ticks = fields.value(11).toDouble() + fields.value(12).toDouble();
+    return ticks / double(::sysconf(_SC_CLK_TCK));
+}
+
+long processResidentKb(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return -1;
+}
+
+void runFor(std::chrono::milliseconds duration)
+{
+    const auto end = Clock::now() + duration;
+    testsupport::runUntil([&] { return Clock::now() >= end; }, duration + 1s, 200ms);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const int seconds = argc > 1 ? QByteArray(argv[1]).toInt() : 60;
+
+    QTemporaryDir dir;
+    core::AcquisitionState state;
+    testsupport::prepareState(state, dir.path());
+    for (int c = 0; c < core::ChannelCount; ++c)
+        state.saveEnable[c] = core::toFlag(c < 4);
+    state.saveFileName = dir.filePath(QStringLiteral("bench.log"));
+    state.saveInterval = 1;
+    for (const auto &written :
+        {core::writeComPortFile(state), core::SaveCardSettings(state), core::SaveLogSettings(state)})
+        if (!written.ok)
+            std::fprintf(stderr, "settings: %s\n", qPrintable(written.error));
+    for (const char *table : {"j.tc", "k.tc"})
+        QFile::copy(QStringLiteral(TARV_SOURCE_DIR "/data/") + QLatin1String(table),
+            dir.filePath(QLatin1String(table)));
+
+    QProcess sim;
+    QString simOut;
+    if (!testsupport::startSimulatedCard(sim, simOut, {"--dir", dir.path(), "--line-rate"})) {
+        std::fprintf(stderr, "simulator did not start: %s\n", qPrintable(simOut));
+        return 1;
+    }
+    QProcess service;
+    service.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    service.start(QStringLiteral(TARV_SERVICE_PATH), {QStringLiteral("--dir"), dir.path()});
+    if (!service.waitForStarted()) {
+        std::fprintf(stderr, "the service did not start\n");
+        return 1;
+    }
+    const qint64 pid = service.processId();
+
+    runFor(3s);
+    const double cpu0 = processCpuSeconds(pid);
+    const auto wall0 = Clock::now();
+    const long rss0 = processResidentKb(pid);
+    for (int s = 60; s <= seconds; s += 60) {
+        runFor(60s);
+        std::printf("after %2d min: service VmRSS %ld kB\n", s / 60, processResidentKb(pid));
+        std::fflush(stdout);
+    }
+    runFor(std::chrono::seconds(seconds % 60));
+    const double cpu = processCpuSeconds(pid) - cpu0;
+    const double wall = std::chrono::duration<double>(Clock::now() - wall0).count();
+    const long rss1 = processResidentKb(pid);
+
+    QFile log(state.saveFileName);
+    const qint64 lines = log.open(QIODevice::ReadOnly) ? log.readAll().count('\n') : -1;
+    std::printf("measured %.1f s wall after a 3 s warm-up\n", wall);
+    std::printf("service CPU %.3f s = %.3f %% of one core\n", cpu, 100.0 * cpu / wall);
+    std::printf("service VmRSS kB: after warm-up %ld, at the end %ld\n", rss0, rss1);
+    std::printf("log lines in the file (with header): %lld\n", lines);
+
+    service.terminate();
+    service.waitForFinished(5000);
+    sim.terminate();
+    sim.waitForFinished(5000);
+    return 0;
+}
