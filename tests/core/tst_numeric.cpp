@@ -8,6 +8,8 @@
 
 using namespace tarv::core;
 
+constexpr int General = 99; // a row for formatGeneral rather than an input type's picture
+
 class TestNumeric : public QObject
 {
     Q_OBJECT
@@ -45,49 +47,41 @@ private slots:
         QVERIFY(!toLong(2147483647.5));
     }
 
-    void generalForm_data()
-    {
-        QTest::addColumn<float>("value");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("single noise is not shown") << 0.1f << "0.1";
-        QTest::newRow("small") << 1e-5f << "1E-05";
-        QTest::newRow("0.0001 stays plain") << 1e-4f << "0.0001";
-        QTest::newRow("large") << 12345678.0f << "1.234568E+07";
-        QTest::newRow("one million stays plain") << 1000000.0f << "1000000";
-        QTest::newRow("NaN") << std::nanf("") << "NaN";
-        QTest::newRow("negative zero has no sign") << -0.0f << "0";
-    }
-    void generalForm()
-    {
-        QFETCH(float, value);
-        QFETCH(QString, expected);
-        QCOMPARE(formatGeneral(value), expected);
-    }
-
-    void pictures_data()
+    // General: seven significant digits, the exponent form only below 1E-4 and from
+    // 1E+7 on, no sign on zero. Pictures: decimals by input type, no grouping.
+    void formats_data()
     {
         QTest::addColumn<double>("value");
         QTest::addColumn<int>("type");
+        QTest::addColumn<QChar>("point");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("PT-100 one decimal, no grouping") << 12345.46 << 4 << "12345.5";
-        QTest::newRow("type 3 two decimals") << -21.456 << 3 << "-21.46";
-        QTest::newRow("type -1 whole") << -7.6 << -1 << "-8";
-        QTest::newRow("negative that rounds to zero") << -0.004 << 0 << "0.00";
-        QTest::newRow("negative infinity")
-            << -std::numeric_limits<double>::infinity() << 0 << "-Infinity";
+        const auto row = [](const char *name, double v, int type, const char *text, char p = '.') {
+            QTest::newRow(name) << v << type << QChar::fromLatin1(p) << QString::fromLatin1(text);
+        };
+        const double inf = std::numeric_limits<double>::infinity();
+        row("single noise is not shown", 0.1, General, "0.1");
+        row("small", 1e-5, General, "1E-05");
+        row("0.0001 stays plain", 1e-4, General, "0.0001");
+        row("large, regional comma", 12345678, General, "1,234568E+07", ',');
+        row("one million stays plain", 1e6, General, "1000000");
+        row("NaN", std::nan(""), General, "NaN");
+        row("negative zero has no sign", -0.0, General, "0");
+        row("PT-100 one decimal, no grouping", 12345.46, 4, "12345.5");
+        row("type 3 two decimals", -21.456, 3, "-21.46");
+        row("type 0, regional comma", -2.5, 0, "-2,50", ',');
+        row("type -1 whole", -7.6, -1, "-8");
+        row("negative that rounds to zero", -0.004, 0, "0.00");
+        row("negative infinity", -inf, 0, "-Infinity");
     }
-    void pictures()
+    void formats()
     {
         QFETCH(double, value);
         QFETCH(int, type);
+        QFETCH(QChar, point);
         QFETCH(QString, expected);
-        QCOMPARE(formatForInputType(value, type), expected);
-    }
-
-    void regionalSeparator()
-    {
-        QCOMPARE(formatGeneral(1.234568e7f, QLatin1Char(',')), QStringLiteral("1,234568E+07"));
-        QCOMPARE(formatPicture(-2.5, 2, QLatin1Char(',')), QStringLiteral("-2,50"));
+        QCOMPARE(type == General ? formatGeneral(float(value), point)
+                                 : formatForInputType(value, type, point),
+            expected);
     }
 };
 

@@ -1,73 +1,52 @@
-#include "core/acquisitionstate.h"
 #include "core/settingsfiles.h"
 #include "core/startup.h"
-#include "core/thermotables.h"
 #include "support/testfiles.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
+// What start-up decides: the order of the files, the fallback and its rewrite, and
+// the tables it cannot do without. The formats are tested with their readers.
+
 using namespace tarv::core;
-using tarv::testsupport::defaultCardFile;
-using tarv::testsupport::defaultLogFile;
-using tarv::testsupport::fileBytes;
-using tarv::testsupport::putFile;
+using namespace tarv::testsupport;
 
 namespace {
 
-// Synthetic tables: strictly increasing, different per directory through
-// `offset`, so a test can tell which file was loaded.
-double jValue(int i, double offset)
-{
-    return offset + i / 20.0;
-}
-double kValue(int i, double offset)
-{
-    return offset - 6.0 + i / 25.0;
-}
+const char *const Files[] {"tarv.con", "tarvo.con", "tarvs.con"};
 
-void writeTable(const QTemporaryDir &dir, const char *name, int count, double offset = 0)
-{
-    const bool j = qstrcmp(name, "j.tc") == 0;
-    QByteArray text;
-    for (int i = 0; i < count; ++i)
-        text += QByteArray::number(j ? jValue(i, offset) : kValue(i, offset), 'g', 17) + "\r\n";
-    putFile(dir.filePath(QString::fromLatin1(name)), text);
-}
-
-// `bytes` with line `number` (from 1) replaced by `text`.
-QByteArray withLine(const QByteArray &bytes, int number, const QByteArray &text)
-{
-    QList<QByteArray> lines = bytes.split('\n');
-    lines[number - 1] = text + '\r';
-    return lines.join('\n');
-}
-
-// An appPath and a data directory as an installed program finds them: j.tc in
-// both (appPath's must win), k.tc only in the data directory.
+// appPath and a data directory as an installed program finds them: j.tc in both
+// (appPath's must win), k.tc only in the data directory. Strictly increasing values,
+// told apart by `offset`.
 struct Rig
 {
-    QTemporaryDir app;
-    QTemporaryDir data;
+    QTemporaryDir app, data;
     int windowLoads = 0;
     QByteArray cardFileSeenByWindow;
 
-    explicit Rig(bool tables = true)
+    explicit Rig(int jCount = JTableCount, int kCount = KTableCount)
     {
-        if (tables) {
-            writeTable(app, "j.tc", JTableCount, 0);
-            writeTable(data, "j.tc", JTableCount, 100);
-            writeTable(data, "k.tc", KTableCount, 200);
+        for (const auto &[path, count, offset] : {std::tuple {app.filePath("j.tc"), jCount, 0.0},
+                 {data.filePath("j.tc"), JTableCount, 100.0},
+                 {data.filePath("k.tc"), kCount, 200.0}}) {
+            QByteArray text;
+            for (int i = 0; i < count; ++i)
+                text += QByteArray::number(offset + i / 20.0) + "\r\n";
+            if (count > 0)
+                putFile(path, text);
         }
     }
-    QString path(const char *name) const { return app.filePath(QString::fromLatin1(name)); }
-
+    QString path(const char *name) const { return app.filePath(QLatin1String(name)); }
+    // Started from appPath with appPath given as "."; it must be made absolute at
+    // once, or moving away later would move the files.
     StartupResult start(AcquisitionState &state)
     {
+        const QString previous = QDir::currentPath();
+        const auto restore = qScopeGuard([&] { QDir::setCurrent(previous); });
+        QDir::setCurrent(app.path());
         StartupOptions options;
-        options.appPath = app.path();
+        options.appPath = QStringLiteral(".");
         options.tableDirs = {data.path()};
         return Main(state, options, [&] {
             ++windowLoads;
@@ -83,167 +62,70 @@ class TestStartup : public QObject
     Q_OBJECT
 
 private slots:
-    void settingsFiles_data()
+    // A missing or short table stops start-up before any settings file is touched.
+    // Otherwise the files are read in order; the first one missing ends the reading
+    // and keeps what the files before it gave, comPort goes back to 1 (the value read
+    // may be what broke), and tarv.con and tarvo.con are rewritten from memory before
+    // the window comes up. tarvs.con is only ever written on the way out.
+    void startup_data()
     {
-        QTest::addColumn<QByteArray>("tarv"); // null: no such file
-        QTest::addColumn<QByteArray>("tarvo");
-        QTest::addColumn<QByteArray>("tarvs");
-        QTest::addColumn<QString>("failedFile"); // empty: no fallback
-        QTest::addColumn<int>("comPort");
-        QTest::addColumn<QByteArray>("cardState"); // as tarvo.con would hold it
-        QTest::addColumn<QByteArray>("logState");
-
-        const QByteArray none;
-        const QByteArray port = " 5 \r\n";
-        // Changed from the defaults in an early and a late line, so a test can tell
-        // how far reading got.
-        const QByteArray cardDefaults = defaultCardFile();
-        const QByteArray cardHead = withLine(withLine(cardDefaults, 1, "#TRUE#"), 17, "4");
-        const QByteArray card = withLine(cardHead, 64, "31005");
-        const QByteArray logDefaults = defaultLogFile();
-        const QByteArray logHead = withLine(logDefaults, 1, "\"C:\\logs\\a,b.csv\"");
-        const QByteArray log = withLine(logHead, 14, "\"Oven 7\"");
-
-        QTest::newRow("all present") << port << card << log << QString() << 5 << card << log;
-        QTest::newRow("tarvs.con missing")
-            << port << card << none << "tarvs.con" << 1 << card << logDefaults;
-        // Reading stops at the first bad file, so tarvo.con is rewritten from defaults.
-        QTest::newRow("tarv.con missing")
-            << none << card << log << "tarv.con" << 1 << cardDefaults << logDefaults;
-        QTest::newRow("tarvo.con line 19 out of range")
-            << port << withLine(card, 19, "40000") << log << "tarvo.con" << 1 << cardHead
-            << logDefaults;
-        QTest::newRow("tarvs.con bad line 3")
-            << port << card << withLine(log, 3, "three") << "tarvs.con" << 1 << card << logHead;
+        QTest::addColumn<int>("jCount");
+        QTest::addColumn<int>("kCount"); // 0: no file
+        QTest::addColumn<int>("missing"); // index into Files, -1 for none
+        for (int missing = -1; missing < 3; ++missing)
+            QTest::addRow("%s missing", missing < 0 ? "no file" : Files[missing])
+                << JTableCount << KTableCount << missing;
+        QTest::newRow("j.tc one short") << JTableCount - 1 << KTableCount << -1;
+        QTest::newRow("k.tc missing") << JTableCount << 0 << -1;
     }
-    void settingsFiles()
-    {
-        QFETCH(QByteArray, tarv);
-        QFETCH(QByteArray, tarvo);
-        QFETCH(QByteArray, tarvs);
-        QFETCH(QString, failedFile);
-        QFETCH(int, comPort);
-        QFETCH(QByteArray, cardState);
-        QFETCH(QByteArray, logState);
-
-        Rig rig;
-        for (const auto &[name, bytes] :
-            {std::pair {"tarv.con", tarv}, {"tarvo.con", tarvo}, {"tarvs.con", tarvs}}) {
-            if (!bytes.isNull())
-                putFile(rig.path(name), bytes);
-        }
-        AcquisitionState state;
-        state.cardConnected = state.portOpened = state.taskRunning = state.savingActive = True;
-        state.analogFrame = QStringLiteral("stale");
-        const StartupResult r = rig.start(state);
-
-        const bool fallback = !failedFile.isEmpty();
-        QVERIFY2(r.ok, qPrintable(r.errorMessage));
-        QCOMPARE(rig.windowLoads, 1);
-        QCOMPARE(r.fallbackTaken, fallback);
-        QVERIFY2(r.fallbackReason.contains(failedFile) && r.fallbackReason.isEmpty() == !fallback,
-            qPrintable(r.fallbackReason));
-        QVERIFY(r.fallbackWriteErrors.isEmpty());
-        QCOMPARE(int(state.comPort), comPort);
-        QCOMPARE(cardSettingsBytes(state), cardState);
-        QCOMPARE(logSettingsBytes(state), logState);
-        QCOMPARE(
-            state.cardConnected | state.portOpened | state.taskRunning | state.savingActive, False);
-        QCOMPARE(state.analogFrame, DefaultAnalogFrame);
-        QCOMPARE(state.jTable[1100], jValue(1100, 0));
-        QCOMPARE(state.kTable[1570], kValue(1570, 200));
-
-        // The fallback rewrites tarv.con and tarvo.con from memory, before the window
-        // comes up; tarvs.con is only ever written on the way out.
-        QCOMPARE(fileBytes(rig.path("tarv.con")), fallback ? QByteArray(" 1 \r\n") : tarv);
-        QCOMPARE(fileBytes(rig.path("tarvo.con")), fallback ? cardState : tarvo);
-        QCOMPARE(rig.cardFileSeenByWindow, fileBytes(rig.path("tarvo.con")));
-        QCOMPARE(QFileInfo::exists(rig.path("tarvs.con")), !tarvs.isNull());
-        QCOMPARE(fileBytes(rig.path("tarvs.con")), tarvs);
-        // Settings belong to appPath, wherever the tables came from.
-        QCOMPARE(QDir(rig.data.path()).entryList(QDir::Files), QStringList({"j.tc", "k.tc"}));
-    }
-
-    void tableProblemStopsStartup_data()
-    {
-        QTest::addColumn<int>("jCount"); // -1: no file
-        QTest::addColumn<int>("kCount");
-        QTest::addColumn<QStringList>("mentions");
-
-        QTest::newRow("j.tc one short")
-            << 1100 << KTableCount << QStringList {"j.tc", "1100", "1101"};
-        QTest::newRow("k.tc missing") << JTableCount << -1 << QStringList {"k.tc", "1571"};
-    }
-    void tableProblemStopsStartup()
+    void startup()
     {
         QFETCH(int, jCount);
         QFETCH(int, kCount);
-        QFETCH(QStringList, mentions);
-
-        Rig rig(false);
-        if (jCount >= 0)
-            writeTable(rig.app, "j.tc", jCount);
-        if (kCount >= 0)
-            writeTable(rig.app, "k.tc", kCount);
-        putFile(rig.path("tarv.con"), " 5 \r\n");
-        const QStringList before = QDir(rig.app.path()).entryList(QDir::Files);
-
-        AcquisitionState state;
-        const StartupResult r = rig.start(state);
-
-        QVERIFY(!r.ok);
-        for (const QString &m : mentions)
-            QVERIFY2(r.errorMessage.contains(m), qPrintable(r.errorMessage));
-        QCOMPARE(rig.windowLoads, 0);
-        QVERIFY(!r.fallbackTaken);
-        QCOMPARE(QDir(rig.app.path()).entryList(QDir::Files), before);
-        QCOMPARE(fileBytes(rig.path("tarv.con")), QByteArray(" 5 \r\n"));
-    }
-
-    void appPathIsWorkingDirectory()
-    {
-        Rig rig;
-        QTemporaryDir elsewhere;
-        const QString previous = QDir::currentPath();
-        const auto restore = qScopeGuard([&] { QDir::setCurrent(previous); });
-
-        // By default and when given as a relative path, appPath is the working
-        // directory at start, captured once: moving away later does not move the files.
-        QVERIFY(QDir::setCurrent(rig.app.path()));
-        StartupOptions byDefault;
-        byDefault.tableDirs = {rig.data.path()};
-        StartupOptions relative = byDefault;
-        relative.appPath = QStringLiteral(".");
-        for (const StartupOptions &options : {byDefault, relative}) {
-            QVERIFY(QDir::setCurrent(rig.app.path()));
-            AcquisitionState state;
-            QVERIFY(Main(state, options, {}).ok); // no window hook is fine too
-            QVERIFY(QDir::setCurrent(elsewhere.path()));
-            QCOMPARE(QFileInfo(state.appPath).canonicalFilePath(),
-                QFileInfo(rig.app.path()).canonicalFilePath());
+        QFETCH(int, missing);
+        AcquisitionState defaults, custom;
+        applyDefaults(defaults);
+        applyDefaults(custom);
+        custom.comPort = 5;
+        custom.inputType[7] = 4;
+        custom.channelNames[7] = QStringLiteral("Oven");
+        const QByteArray files[] {
+            comPortFileBytes(custom), cardSettingsBytes(custom), logSettingsBytes(custom)};
+        Rig rig(jCount, kCount);
+        for (int i = 0; i < 3; ++i) {
+            if (i != missing)
+                putFile(rig.path(Files[i]), files[i]);
         }
-    }
-
-    void fallbackCannotWrite()
-    {
-        // Directories in place of the files stop reading and writing for any user.
-        Rig rig;
-        QVERIFY(QDir(rig.app.path()).mkdir(QStringLiteral("tarv.con")));
-        QVERIFY(QDir(rig.app.path()).mkdir(QStringLiteral("tarvo.con")));
-
         AcquisitionState state;
         const StartupResult r = rig.start(state);
-
-        // Start-up carries on to the window, which reports both files.
-        QVERIFY(r.ok);
-        QVERIFY(r.fallbackTaken);
+        if (jCount < JTableCount || kCount < KTableCount) {
+            QVERIFY(!r.ok && !r.fallbackTaken);
+            QVERIFY2(r.errorMessage.contains(kCount ? "j.tc" : "k.tc"), qPrintable(r.errorMessage));
+            QCOMPARE(rig.windowLoads, 0);
+            for (int i = 0; i < 3; ++i)
+                QCOMPARE(fileBytes(rig.path(Files[i])), files[i]);
+            return;
+        }
+        const bool fallback = missing >= 0;
+        QVERIFY2(r.ok && r.fallbackTaken == fallback && r.fallbackWriteErrors.isEmpty(),
+            qPrintable(r.errorMessage + r.fallbackWriteErrors.join(u' ')));
         QCOMPARE(rig.windowLoads, 1);
-        QCOMPARE(state.comPort, Integer(1));
-        QCOMPARE(r.fallbackWriteErrors.size(), 2);
-        QVERIFY2(r.fallbackWriteErrors[0].contains(QLatin1String("tarv.con")),
-            qPrintable(r.fallbackWriteErrors[0]));
-        QVERIFY2(r.fallbackWriteErrors[1].contains(QLatin1String("tarvo.con")),
-            qPrintable(r.fallbackWriteErrors[1]));
+        QCOMPARE(r.fallbackReason.isEmpty(), !fallback);
+        if (fallback)
+            QVERIFY2(r.fallbackReason.contains(QDir::toNativeSeparators(rig.path(Files[missing]))),
+                qPrintable(r.fallbackReason));
+        QCOMPARE(QFileInfo(state.appPath).canonicalFilePath(),
+            QFileInfo(rig.app.path()).canonicalFilePath());
+        QCOMPARE(QVariantList({state.comPort, state.jTable[1100], state.kTable[1570]}),
+            QVariantList({fallback ? 1 : 5, 55.0, 278.5}));
+        QCOMPARE(cardSettingsBytes(state),
+            cardSettingsBytes(missing == 0 || missing == 1 ? defaults : custom));
+        QCOMPARE(logSettingsBytes(state), logSettingsBytes(fallback ? defaults : custom));
+        QCOMPARE(fileBytes(rig.path("tarv.con")), fallback ? QByteArray(" 1 \r\n") : files[0]);
+        QCOMPARE(fileBytes(rig.path("tarvo.con")), fallback ? cardSettingsBytes(state) : files[1]);
+        QCOMPARE(rig.cardFileSeenByWindow, fileBytes(rig.path("tarvo.con")));
+        QCOMPARE(QFileInfo::exists(rig.path("tarvs.con")), missing != 2);
+        QCOMPARE(QDir(rig.data.path()).entryList(QDir::Files), QStringList({"j.tc", "k.tc"}));
     }
 };
 

@@ -1,35 +1,25 @@
 #include "logging/frmsave.h"
 #include "support/logrig.h"
+#include "support/testfiles.h"
 
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QtTest>
 
 // The line formats belong to tst_logger; these tests cover what the dialog adds:
-// loading and storing the settings, refusing bad input, and starting and stopping.
+// loading and storing the settings, refusing bad input, and starting logging.
 
 using namespace tarv;
 using core::False;
 using core::True;
-using testsupport::LogRig;
 
 namespace {
 
-// The logging settings the dialog reads and writes, in one comparable value.
-QVariantList settingsOf(const core::AcquisitionState &s)
-{
-    QVariantList v {s.saveFileName, s.useChannelHeaders, s.separatorMode, s.saveIntervalUnit,
-        s.saveInterval, s.stampMode, s.savingActive};
-    for (int c = 0; c < core::ChannelCount; ++c)
-        v.append(s.channelNames[c]);
-    return v;
-}
-
 // A dialog over a logger rig, opened once the test has set the state up and shown
 // (offscreen) so clicks reach it.
-struct DialogRig : LogRig
+struct DialogRig : testsupport::LogRig
 {
     std::optional<logging::FrmSave> dialog;
 
@@ -39,28 +29,22 @@ struct DialogRig : LogRig
         dialog->show();
         QVERIFY(QTest::qWaitForWindowExposed(&*dialog));
     }
-    template<typename T = QWidget> T *control(const QString &name)
+    template<typename T = QLineEdit> T *control(const char *name)
     {
-        T *widget = dialog->findChild<T *>(name);
-        if (!widget)
-            qFatal("no control named %s", qPrintable(name));
-        return widget;
+        return testsupport::namedChild<T>(*dialog, name);
     }
-    QLineEdit *text(const QString &name) { return control<QLineEdit>(name); }
     // Clicked near its left edge: a Qt option reacts only on its indicator and text.
     void click(const char *name)
     {
         auto *button = control<QAbstractButton>(name);
         QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
     }
-    // Every field changed from the defaults; the file name stays to the caller.
-    void editEverything()
+    // The stored settings besides savingActive, in one comparable value.
+    QVariantList settings() const
     {
-        text("txtChannel3")->setText(QStringLiteral("Flow, l/min"));
-        text("txtChannel0")->clear();
-        for (const char *name : {"chkHeaders", "optTSV", "optHour", "optSN"})
-            click(name);
-        control<QComboBox>("cmbIntv")->setCurrentIndex(299);
+        return {state.saveFileName, state.useChannelHeaders, state.separatorMode,
+            state.saveIntervalUnit, state.saveInterval, state.stampMode, state.channelNames[0],
+            state.channelNames[3]};
     }
 };
 
@@ -75,12 +59,13 @@ private slots:
 
     // The dialog shows the settings as stored, and OK keeps them and starts logging;
     // values only a hand-edited settings file holds leave the design selections.
+    // Select offers the system's file chooser; cancelling it keeps the name shown.
     void okKeepsTheShownSettings_data()
     {
         QTest::addColumn<int>("mode"); // separator, unit and stamp alike
         QTest::addColumn<int>("interval");
-        QTest::addColumn<QVariantList>("stored"); // separator, unit, interval, stamp
-        QTest::newRow("stored values") << 2 << 17 << QVariantList {2, 2, 17, 2};
+        QTest::addColumn<QVariantList>("shown"); // separator, unit, interval, stamp
+        QTest::newRow("stored values") << 2 << 300 << QVariantList {2, 2, 300, 2};
         QTest::newRow("zero") << 0 << 0 << QVariantList {1, 1, 1, 3};
         QTest::newRow("above the tables") << 5 << 301 << QVariantList {1, 1, 1, 3};
     }
@@ -88,150 +73,107 @@ private slots:
     {
         QFETCH(int, mode);
         QFETCH(int, interval);
-        QFETCH(QVariantList, stored);
+        QFETCH(QVariantList, shown);
         DialogRig rig;
         rig.state.saveEnable[0] = True;
         rig.state.useChannelHeaders = False;
         rig.state.separatorMode = rig.state.saveIntervalUnit = rig.state.stampMode
             = core::Integer(mode);
         rig.state.saveInterval = core::Integer(interval);
-        rig.state.channelNames[6] = QStringLiteral("Oven");
+        rig.state.channelNames[3] = QStringLiteral("Oven");
         rig.open();
+        const QString chosen = rig.path(QStringLiteral("chosen.csv"));
+        rig.prompts.queueFile(std::nullopt);
+        rig.prompts.queueFile(chosen);
+        rig.click("cmdSelect");
+        QCOMPARE(rig.control("txtFile")->text(), rig.state.saveFileName);
+        rig.click("cmdSelect");
         rig.click("cmdOK");
 
         QVERIFY(rig.prompts.shown.isEmpty());
         QCOMPARE(rig.dialog->result(), int(QDialog::Accepted));
         QVERIFY(!rig.dialog->isVisible());
-        const core::AcquisitionState &st = rig.state;
-        QCOMPARE((QVariantList {st.savingActive, st.saveFileName, st.useChannelHeaders,
-                     st.channelNames[6], st.separatorMode, st.saveIntervalUnit, st.saveInterval,
-                     st.stampMode}),
-            QVariantList({True, rig.path(QStringLiteral("log.csv")), False, "Oven"}) + stored);
+        QCOMPARE(rig.state.savingActive, True);
+        QCOMPARE(rig.settings(),
+            (QVariantList({chosen, False}) + shown + QVariantList {"Channel 0", "Oven"}));
     }
 
-    // OK stores what was typed before checking it; each refusal shows one message
-    // and keeps the dialog open. Only an empty file name switches logging off.
-    void refusedOk_data()
+    // Everything is edited, then OK, Cancel, or OK with a double quote typed last. OK
+    // stores what was typed before checking it; each refusal shows one message and
+    // keeps the dialog open, and only an empty file name switches logging off. A
+    // double quote would end a text early when the settings file is read back, so it
+    // is refused before anything is stored; Cancel stores nothing either.
+    void refusedOrDiscarded_data()
     {
         QTest::addColumn<QString>("file"); // in the rig's folder; empty for none
         QTest::addColumn<int>("channel"); // the one enabled for saving, -1 for none
-        QTest::addColumn<QString>("message"); // %1 for the file, then the system's reason
+        QTest::addColumn<QString>("action"); // a button, or the text given a quote
+        QTest::addColumn<QString>("message"); // its start; empty: no message
         QTest::addColumn<QString>("title");
         QTest::addColumn<core::PromptIcon>("icon");
-        QTest::addColumn<core::Flag>("logging");
-        QTest::newRow("empty file name") << "" << 3 << "File name cannot be left empty"
-                                         << "File Name Error" << core::PromptIcon::Error << False;
-        QTest::newRow("no channel enabled")
-            << "log.csv" << -1 << "No channels for saving selected!"
-            << "Saving Error" << core::PromptIcon::Information << True;
+        const auto row = [](const char *name, const char *file, int channel, const char *action,
+                             const char *message, const char *title, core::PromptIcon icon) {
+            QTest::newRow(name) << file << channel << action << message << title << icon;
+        };
+        const auto error = core::PromptIcon::Error, info = core::PromptIcon::Information;
+        const char *noChannels = "No channels for saving selected!";
+        row("empty file name", "", 3, "cmdOK", "File name cannot be left empty", "File Name Error",
+            error);
+        row("no channel enabled", "log.csv", -1, "cmdOK", noChannels, "Saving Error", info);
         // The header would hold no channel name: refused the same way.
-        QTest::newRow("only channel without details")
-            << "log.csv" << 0 << "No channels for saving selected!"
-            << "Saving Error" << core::PromptIcon::Information << True;
-        QTest::newRow("header cannot be written")
-            << "missing/log.csv" << 3 << "The log file \"%1\" cannot be written: "
-            << "Saving Error" << core::PromptIcon::Error << True;
+        row("only channel without details", "log.csv", 0, "cmdOK", noChannels, "Saving Error",
+            info);
+        row("header cannot be written", "missing/log.csv", 3, "cmdOK", "The log file \"",
+            "Saving Error", error);
+        row("double quote in the file name", "log.csv", 3, "txtFile",
+            "The file name cannot contain a double quote (\"). Nothing has been changed.", "Save",
+            error);
+        row("double quote in a channel's details", "log.csv", 3, "txtChannel5",
+            "The details of Channel 5 cannot contain a double quote (\"). Nothing has been "
+            "changed.",
+            "Save", error);
+        row("Cancel", "log.csv", 3, "cmdCancel", "", "", error);
     }
-    void refusedOk()
+    void refusedOrDiscarded()
     {
         QFETCH(QString, file);
         QFETCH(int, channel);
+        QFETCH(QString, action);
         QFETCH(QString, message);
         QFETCH(QString, title);
         QFETCH(core::PromptIcon, icon);
-        QFETCH(core::Flag, logging);
         DialogRig rig;
         if (channel >= 0)
             rig.state.saveEnable[channel] = True;
+        rig.state.saveFileName = rig.path(QStringLiteral("old.csv"));
         rig.state.savingActive = True;
         rig.open();
-        rig.editEverything();
+        const QVariantList before = rig.settings();
         const QString path = file.isEmpty() ? file : rig.path(file);
-        rig.text("txtFile")->setText(path);
-        rig.click("cmdOK");
+        rig.control("txtFile")->setText(path);
+        rig.control("txtChannel3")->setText(QStringLiteral("Flow, l/min"));
+        rig.control("txtChannel0")->clear();
+        for (const char *name : {"chkHeaders", "optTSV", "optHour", "optSN"})
+            rig.click(name);
+        rig.control<QComboBox>("cmbIntv")->setCurrentIndex(299);
+        const bool quote = action.startsWith("txt");
+        if (quote)
+            rig.control(qPrintable(action))->setText(QStringLiteral("say \"hi\""));
+        rig.click(quote ? "cmdOK" : qPrintable(action));
 
-        const core::AcquisitionState &st = rig.state;
-        QCOMPARE((QVariantList {st.saveFileName, st.channelNames[3], st.channelNames[0],
-                     st.useChannelHeaders, st.separatorMode, st.saveIntervalUnit, st.saveInterval,
-                     st.stampMode}),
-            (QVariantList {path, "Flow, l/min", "", False, 2, 3, 300, 1}));
-        QCOMPARE(rig.state.savingActive, logging);
-        QCOMPARE(rig.prompts.shown.size(), 1);
-        const auto shown = rig.prompts.shown[0];
-        if (message.contains("%1"))
-            QVERIFY2(shown.text.startsWith(message.arg(QDir::toNativeSeparators(path))),
-                qPrintable(shown.text));
-        else
-            QCOMPARE(shown.text, message);
-        QCOMPARE(shown.title, title);
-        QCOMPARE(shown.icon, icon);
-        QVERIFY(rig.dialog->isVisible());
-        QVERIFY(!QFile::exists(rig.path(QStringLiteral("log.csv"))));
-    }
-
-    // A double quote would end the text early when the settings file is read back,
-    // so it is refused before anything is stored; Cancel and the close box store
-    // nothing either.
-    void changesDiscarded_data()
-    {
-        QTest::addColumn<QString>("action");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("double quote in the file name")
-            << "txtFile"
-            << "The file name cannot contain a double quote (\"). Nothing has been changed.";
-        QTest::newRow("double quote in a channel's details")
-            << "txtChannel5"
-            << "The details of Channel 5 cannot contain a double quote (\"). Nothing has been "
-               "changed.";
-        QTest::newRow("Cancel") << "cmdCancel" << QString();
-        QTest::newRow("window closed") << "close" << QString();
-    }
-    void changesDiscarded()
-    {
-        QFETCH(QString, action);
-        QFETCH(QString, message);
-        DialogRig rig;
-        rig.state.saveEnable[0] = True;
-        rig.open();
-        const QVariantList before = settingsOf(rig.state);
-        rig.editEverything();
-        rig.text("txtFile")->setText(rig.path(QStringLiteral("other.csv")));
-        if (action.startsWith("txt")) {
-            rig.text(action)->setText(QStringLiteral("say \"hi\""));
-            rig.click("cmdOK");
-        } else if (action == "close") {
-            rig.dialog->close();
-        } else {
-            rig.click("cmdCancel");
-        }
-
-        QCOMPARE(settingsOf(rig.state), before);
-        QVERIFY(!QFile::exists(rig.path(QStringLiteral("other.csv"))));
-        QCOMPARE(rig.dialog->isVisible(), !message.isEmpty());
+        const bool stored = action == QLatin1String("cmdOK");
+        QCOMPARE(rig.settings(),
+            (stored ? QVariantList {path, False, 2, 3, 300, 1, "", "Flow, l/min"} : before));
+        QCOMPARE(rig.state.savingActive, core::toFlag(!(stored && file.isEmpty())));
         QCOMPARE(rig.dialog->result(), int(QDialog::Rejected));
+        QCOMPARE(rig.dialog->isVisible(), !message.isEmpty());
         QCOMPARE(rig.prompts.shown.size(), message.isEmpty() ? 0 : 1);
         for (const auto &shown : rig.prompts.shown) {
-            QCOMPARE(shown.text, message);
-            QCOMPARE(shown.title, QStringLiteral("Save"));
-            QCOMPARE(shown.icon, core::PromptIcon::Error);
+            QVERIFY2(shown.text.startsWith(message), qPrintable(shown.text));
+            QCOMPARE(shown.title, title);
+            QCOMPARE(shown.icon, icon);
         }
-    }
-
-    // Select offers the system's file chooser; cancelling it keeps the name shown.
-    void selectChoosesTheFile()
-    {
-        DialogRig rig;
-        rig.state.saveEnable[0] = True;
-        rig.open();
-        const QString path = rig.path(QStringLiteral("chosen.csv"));
-        rig.prompts.queueFile(std::nullopt);
-        rig.prompts.queueFile(path);
-        rig.click("cmdSelect");
-        QCOMPARE(rig.text("txtFile")->text(), rig.state.saveFileName);
-        rig.click("cmdSelect");
-        rig.click("cmdOK");
-        QCOMPARE(rig.state.saveFileName, path);
-        QCOMPARE(rig.contents(), QByteArray("TIME,Channel 0\r\n"));
+        QCOMPARE(QDir(rig.dir.path()).entryList(QDir::Files), QStringList());
     }
 };
 
