@@ -9,6 +9,7 @@
 using namespace tarv::core;
 
 constexpr int General = 99; // a row for formatGeneral rather than an input type's picture
+constexpr double Infinity = std::numeric_limits<double>::infinity();
 
 class TestNumeric : public QObject
 {
@@ -25,7 +26,7 @@ private slots:
         QTest::newRow("leading point, exponent") << ".25E+1" << 2.5;
         QTest::newRow("exponent without digits") << "3e+" << 3.0;
         QTest::newRow("underflow") << "1e-999" << 0.0;
-        QTest::newRow("negative overflow") << "-9e999" << -std::numeric_limits<double>::infinity();
+        QTest::newRow("negative overflow") << "-9e999" << -Infinity;
     }
     void leadingNumber()
     {
@@ -36,15 +37,12 @@ private slots:
 
     void roundingAndRanges()
     {
-        QCOMPARE(roundHalfEven(2.5), 2.0);
-        QCOMPARE(roundHalfEven(3.5), 4.0);
-        QCOMPARE(roundHalfEven(-2.5), -2.0);
+        QCOMPARE(QList<double>({roundHalfEven(2.5), roundHalfEven(3.5), roundHalfEven(-2.5)}),
+            QList<double>({2, 4, -2}));
         QCOMPARE(toInteger(-32768.5).value(), Integer(-32768));
-        QVERIFY(!toInteger(32767.5)); // rounds to 32768
-        QVERIFY(!toInteger(std::nan("")));
-        QCOMPARE(subtractInteger(-32768, 1), std::optional<Integer>());
+        QVERIFY(!toInteger(32767.5) && !toInteger(std::nan("")) && !toLong(2147483647.5));
+        QVERIFY(!subtractInteger(-32768, 1));
         QCOMPARE(subtractInteger(-1, 32767).value(), Integer(-32768));
-        QVERIFY(!toLong(2147483647.5));
     }
 
     // General: seven significant digits, the exponent form only below 1E-4 and from
@@ -58,7 +56,6 @@ private slots:
         const auto row = [](const char *name, double v, int type, const char *text, char p = '.') {
             QTest::newRow(name) << v << type << QChar::fromLatin1(p) << QString::fromLatin1(text);
         };
-        const double inf = std::numeric_limits<double>::infinity();
         row("single noise is not shown", 0.1, General, "0.1");
         row("small", 1e-5, General, "1E-05");
         row("0.0001 stays plain", 1e-4, General, "0.0001");
@@ -71,7 +68,7 @@ private slots:
         row("type 0, regional comma", -2.5, 0, "-2,50", ',');
         row("type -1 whole", -7.6, -1, "-8");
         row("negative that rounds to zero", -0.004, 0, "0.00");
-        row("negative infinity", -inf, 0, "-Infinity");
+        row("negative infinity", -Infinity, 0, "-Infinity");
     }
     void formats()
     {
