@@ -4,37 +4,17 @@
 #include <QtTest>
 
 #include <cmath>
-#include <limits>
 
 using namespace tarv::core;
 
-constexpr int General = 99; // a row for formatGeneral rather than an input type's picture
-constexpr double Infinity = std::numeric_limits<double>::infinity();
+// Rows for leadingNumber and formatGeneral rather than an input type's picture.
+constexpr int Leading = 98, General = 99;
 
 class TestNumeric : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void leadingNumber_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<double>("expected");
-        QTest::newRow("sign, zeros, blanks, tabs, line feeds") << " -0 0\t5\n0" << -50.0;
-        QTest::newRow("comma is not a decimal point") << "1,5" << 1.0;
-        QTest::newRow("point only") << "." << 0.0;
-        QTest::newRow("leading point, exponent") << ".25E+1" << 2.5;
-        QTest::newRow("exponent without digits") << "3e+" << 3.0;
-        QTest::newRow("underflow") << "1e-999" << 0.0;
-        QTest::newRow("negative overflow") << "-9e999" << -Infinity;
-    }
-    void leadingNumber()
-    {
-        QFETCH(QString, text);
-        QFETCH(double, expected);
-        QCOMPARE(tarv::core::leadingNumber(text), expected);
-    }
-
     void roundingAndRanges()
     {
         QCOMPARE(QList<double>({roundHalfEven(2.5), roundHalfEven(3.5), roundHalfEven(-2.5)}),
@@ -45,39 +25,52 @@ private slots:
         QCOMPARE(subtractInteger(-1, 32767).value(), Integer(-32768));
     }
 
-    // General: seven significant digits, the exponent form only below 1E-4 and from
-    // 1E+7 on, no sign on zero. Pictures: decimals by input type, no grouping.
-    void formats_data()
+    // Text to number: only the leading number counts, blanks, tabs and line feeds
+    // inside it are skipped. General: seven significant digits, the exponent form
+    // only below 1E-4 and from 1E+7 on, no sign on zero. Pictures: decimals by input
+    // type, no grouping.
+    void conversions_data()
     {
-        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("input");
         QTest::addColumn<int>("type");
         QTest::addColumn<QChar>("point");
         QTest::addColumn<QString>("expected");
-        const auto row = [](const char *name, double v, int type, const char *text, char p = '.') {
-            QTest::newRow(name) << v << type << QChar::fromLatin1(p) << QString::fromLatin1(text);
-        };
-        row("single noise is not shown", 0.1, General, "0.1");
-        row("small", 1e-5, General, "1E-05");
-        row("0.0001 stays plain", 1e-4, General, "0.0001");
-        row("large, regional comma", 12345678, General, "1,234568E+07", ',');
-        row("one million stays plain", 1e6, General, "1000000");
-        row("NaN", std::nan(""), General, "NaN");
-        row("negative zero has no sign", -0.0, General, "0");
-        row("PT-100 one decimal, no grouping", 12345.46, 4, "12345.5");
-        row("type 3 two decimals", -21.456, 3, "-21.46");
-        row("type 0, regional comma", -2.5, 0, "-2,50", ',');
-        row("type -1 whole", -7.6, -1, "-8");
-        row("negative that rounds to zero", -0.004, 0, "0.00");
-        row("negative infinity", -Infinity, 0, "-Infinity");
+        const auto row
+            = [](const char *name, const char *in, int type, const char *out, char p = '.') {
+                  QTest::newRow(name) << QString::fromLatin1(in) << type << QChar::fromLatin1(p)
+                                      << QString::fromLatin1(out);
+              };
+        row("sign, zeros, blanks, tabs, line feeds", " -0 0\t5\n0", Leading, "-50");
+        row("comma is not a decimal point", "1,5", Leading, "1");
+        row("point only", ".", Leading, "0");
+        row("leading point, exponent", ".25E+1", Leading, "2.5");
+        row("exponent without digits", "3e+", Leading, "3");
+        row("underflow", "1e-999", Leading, "0");
+        row("negative overflow", "-9e999", Leading, "-inf");
+        row("single noise is not shown", "0.1", General, "0.1");
+        row("small", "1e-5", General, "1E-05");
+        row("0.0001 stays plain", "1e-4", General, "0.0001");
+        row("large, regional comma", "12345678", General, "1,234568E+07", ',');
+        row("one million stays plain", "1e6", General, "1000000");
+        row("NaN", "nan", General, "NaN");
+        row("negative zero has no sign", "-0", General, "0");
+        row("PT-100 one decimal, no grouping", "12345.46", 4, "12345.5");
+        row("type 3 two decimals", "-21.456", 3, "-21.46");
+        row("type 0, regional comma", "-2.5", 0, "-2,50", ',');
+        row("type -1 whole", "-7.6", -1, "-8");
+        row("negative that rounds to zero", "-0.004", 0, "0.00");
+        row("negative infinity", "-inf", 0, "-Infinity");
     }
-    void formats()
+    void conversions()
     {
-        QFETCH(double, value);
+        QFETCH(QString, input);
         QFETCH(int, type);
         QFETCH(QChar, point);
         QFETCH(QString, expected);
-        QCOMPARE(type == General ? formatGeneral(float(value), point)
-                                 : formatForInputType(value, type, point),
+        const double value = input.toDouble();
+        QCOMPARE(type == Leading  ? QString::number(leadingNumber(input))
+                : type == General ? formatGeneral(float(value), point)
+                                  : formatForInputType(value, type, point),
             expected);
     }
 };

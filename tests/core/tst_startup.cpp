@@ -15,38 +15,32 @@ class TestStartup : public QObject
     Q_OBJECT
 
 private slots:
-    // A missing or short table stops start-up before the window. Otherwise the
-    // settings files are read in order; the first one missing ends the reading and
-    // keeps what the files before it gave, comPort goes back to 1 (the value read may
-    // be what broke), and tarv.con and tarvo.con are rewritten from memory before the
-    // window comes up. tarvs.con is only ever written on the way out.
+    // A missing or short table stops start-up before the window. Otherwise the files
+    // are read in order; the first one missing ends the reading, keeps what the files
+    // before it gave, sets comPort back to 1 (the value read may be what broke) and
+    // rewrites tarv.con and tarvo.con from memory before the window comes up.
+    // tarvs.con is only ever written on the way out.
     void startup_data()
     {
-        QTest::addColumn<int>("jCount"); // in appPath, which comes before the data folder
-        QTest::addColumn<bool>("dataDir"); // the shipped folder, the only one with k.tc
+        QTest::addColumn<QString>("stop"); // the table that is short or missing
         QTest::addColumn<int>("missing"); // settings file, -1 for none
         for (int missing = -1; missing < 3; ++missing)
-            QTest::addRow("settings file %d missing", missing) << JTableCount << true << missing;
-        QTest::newRow("j.tc one short") << JTableCount - 1 << true << -1;
-        QTest::newRow("k.tc missing") << JTableCount << false << -1;
+            QTest::addRow("settings file %d missing", missing) << QString() << missing;
+        QTest::newRow("j.tc one short") << "j.tc" << -1;
+        QTest::newRow("k.tc missing") << "k.tc" << -1;
     }
     void startup()
     {
-        QFETCH(int, jCount);
-        QFETCH(bool, dataDir);
+        QFETCH(QString, stop);
         QFETCH(int, missing);
         QTemporaryDir app;
         const QString names[] {app.filePath("tarv.con"), app.filePath("tarvo.con"),
             app.filePath("tarvs.con"), app.filePath("j.tc")};
-        AcquisitionState defaults, custom;
-        applyDefaults(defaults);
-        applyDefaults(custom);
-        custom.comPort = 5;
-        custom.inputType[7] = 4;
-        custom.channelNames[7] = QStringLiteral("Oven");
-        QByteArray files[] {comPortFileBytes(custom), cardSettingsBytes(custom),
-            logSettingsBytes(custom), QByteArray()};
-        for (int i = 0; i < jCount; ++i)
+        QByteArray files[] {" 5 \r\n", defaultCardFile(), defaultLogFile(), QByteArray()};
+        files[1].replace(0, 7, "#TRUE#"); // from #FALSE#
+        files[2].replace("Channel 7", "Oven");
+        // j.tc in appPath, which comes before the shipped folder, the only one with k.tc.
+        for (int i = 0; i < JTableCount - (stop == "j.tc"); ++i)
             files[3] += QByteArray::number(i / 20.0) + "\r\n";
         for (int i = 0; i < 4; ++i) {
             if (i != missing)
@@ -56,19 +50,17 @@ private slots:
         // A relative appPath is made absolute at once: moving away later must not
         // move the files.
         options.appPath = QDir::current().relativeFilePath(app.path());
-        options.tableDirs = {dataDir ? TARV_SOURCE_DIR "/data" : ""};
+        options.tableDirs = {stop == "k.tc" ? "" : TARV_SOURCE_DIR "/data"};
         AcquisitionState state;
         QByteArray seenByWindow = "no window"; // tarvo.con as the window finds it
         const StartupResult r = Main(state, options, [&] { seenByWindow = fileBytes(names[1]); });
 
-        const bool tables = jCount == JTableCount && dataDir, fallback = missing >= 0;
-        QVERIFY2(r.ok == tables && r.fallbackTaken == fallback && r.fallbackWriteErrors.isEmpty()
-                && r.errorMessage.contains(tables ? ""
-                        : dataDir                 ? "j.tc"
-                                                  : "k.tc"),
+        const bool fallback = missing >= 0;
+        QVERIFY2(r.ok == stop.isEmpty() && r.fallbackTaken == fallback
+                && r.fallbackWriteErrors.isEmpty() && r.errorMessage.contains(stop),
             qPrintable(r.errorMessage + r.fallbackWriteErrors.join(u' ')));
-        QCOMPARE(seenByWindow, tables ? fileBytes(names[1]) : "no window");
-        if (!tables)
+        QCOMPARE(seenByWindow, stop.isEmpty() ? fileBytes(names[1]) : "no window");
+        if (!stop.isEmpty())
             return;
         QVERIFY2(fallback ? r.fallbackReason.contains(QDir::toNativeSeparators(names[missing]))
                           : r.fallbackReason.isEmpty(),
@@ -76,9 +68,9 @@ private slots:
         QCOMPARE(state.appPath, app.path());
         QCOMPARE(QVariantList({state.comPort, state.jTable[1100], state.kTable[1570]}),
             QVariantList({fallback ? 1 : 5, 55.0, 54.818569}));
-        QCOMPARE(cardSettingsBytes(state),
-            cardSettingsBytes(missing == 0 || missing == 1 ? defaults : custom));
-        QCOMPARE(logSettingsBytes(state), logSettingsBytes(fallback ? defaults : custom));
+        QCOMPARE(
+            cardSettingsBytes(state), missing == 0 || missing == 1 ? defaultCardFile() : files[1]);
+        QCOMPARE(logSettingsBytes(state), fallback ? defaultLogFile() : files[2]);
         QCOMPARE(fileBytes(names[0]), fallback ? QByteArray(" 1 \r\n") : files[0]);
         QCOMPARE(fileBytes(names[1]), fallback ? cardSettingsBytes(state) : files[1]);
         QCOMPARE(fileBytes(names[2]), missing == 2 ? QByteArray() : files[2]);

@@ -16,138 +16,105 @@ class TestLogger : public QObject
 private slots:
     void init() { QLocale::setDefault(QLocale::c()); }
 
-    // Channels 0 and 3 hold 1.5 and 25. Stamp fields are joined by commas whatever
-    // goes between the channels; dates and times use the regional marks, and a
-    // decimal comma between commas is quoted so every column stays one number.
-    // Lines come at 1, 1 + P, 1 + 2P counted ticks, stamped with the wall time;
-    // seconds without a connected card, or with logging off, are not counted.
+    // Channels 0, 2, 3 and 5 hold 1.5, 2.5, 25 and -5; the file holds "old". Stamp
+    // fields are joined by commas; dates and times use the regional marks, and a
+    // decimal comma between commas is quoted so every column stays one number. Lines
+    // come at 1, 1 + P, 1 + 2P counted ticks, stamped with the wall time; seconds
+    // without a card or with logging off do not count. A line due with no channel
+    // enabled takes no serial number; each start numbers from 1 again, and only
+    // headers empty the file. A line that cannot be written is reported once,
+    // without waiting for the operator, and skipped; the first written again says
+    // how many were.
     void lines_data()
     {
         QTest::addColumn<QString>("locale");
-        QTest::addColumn<QList<int>>("modes"); // stamp, separator, interval unit, interval
-        QTest::addColumn<int>("seconds"); // 0: a pause of 30 s in a one-minute period
+        QTest::addColumn<QList<int>>("modes"); // headers, stamp, separator, unit, interval
+        QTest::addColumn<QString>("steps"); // after enabling 0 and 3 and starting
         QTest::addColumn<QStringList>("lines");
-        const QString c = "C", de = "de_DE", head = "DATE,TIME,Channel 0,Channel 3";
-        QTest::newRow("date and time, comma, 5 s")
-            << c << QList {2, 1, 1, 5} << 11
-            << QStringList {head, "05/12/26,18:11:43,1.5,25", "05/12/26,18:11:48,1.5,25",
-                   "05/12/26,18:11:53,1.5,25"};
-        QTest::newRow("300 hours") << c << QList {2, 1, 3, 300} << 2 * 300 * 3600 + 1
-                                   << QStringList {head, "05/12/26,18:11:43,1.5,25",
-                                          "18/12/26,06:11:43,1.5,25", "30/12/26,18:11:43,1.5,25"};
-        QTest::newRow("no stamp, separator outside the table: a comma")
-            << c << QList {4, 9, 1, 5} << 1 << QStringList {"Channel 0,Channel 3", "1.5,25"};
-        QTest::newRow("German: decimal comma quoted, date points")
-            << de << QList {2, 1, 1, 5} << 1 << QStringList {head, "05.12.26,18:11:43,\"1,5\",25"};
-        QTest::newRow("German, one blank: nothing quoted")
-            << de << QList {3, 3, 1, 5} << 1
-            << QStringList {"TIME,Channel 0 Channel 3", "18:11:43,1,5 25"};
-        QTest::newRow("paused: the next line 90 s later")
-            << c << QList {3, 1, 2, 1} << 0
-            << QStringList {"TIME,Channel 0,Channel 3", "18:11:43,1.5,25", "18:13:13,1.5,25"};
+        QTest::addColumn<QStringList>("prompts"); // their starts; %1 for the file
+        const auto row = [](const char *name, const char *locale, QList<int> modes,
+                             const char *steps, const QStringList &lines,
+                             const QStringList &prompts = {}) {
+            QTest::newRow(name) << QString(locale) << modes << QString(steps) << lines << prompts;
+        };
+        const QString head = "DATE,TIME,Channel 0,Channel 3";
+        const char *restart = "channels 2 5; start; run 1; channels; run 2; channels 2 7; run 1; "
+                              "start; run 1";
+        row("date and time, comma, 5 s", "C", {1, 2, 1, 1, 5}, "run 11",
+            {head, "05/12/26,18:11:43,1.5,25", "05/12/26,18:11:48,1.5,25",
+                "05/12/26,18:11:53,1.5,25"});
+        row("300 hours", "C", {1, 2, 1, 3, 300}, "run 2160001",
+            {head, "05/12/26,18:11:43,1.5,25", "18/12/26,06:11:43,1.5,25",
+                "30/12/26,18:11:43,1.5,25"});
+        row("no stamp, separator outside the table: a comma", "C", {1, 4, 9, 1, 5}, "run 1",
+            {"Channel 0,Channel 3", "1.5,25"});
+        row("German: decimal comma quoted, date points", "de_DE", {1, 2, 1, 1, 5}, "run 1",
+            {head, "05.12.26,18:11:43,\"1,5\",25"});
+        row("German, one blank: nothing quoted", "de_DE", {1, 3, 3, 1, 5}, "run 1",
+            {"TIME,Channel 0 Channel 3", "18:11:43,1,5 25"});
+        row("card away, then logging off: the next line 90 s later", "C", {1, 3, 1, 2, 1},
+            "run 31; card 0; run 20; card 1; logging 0; run 10; logging 1; run 30",
+            {"TIME,Channel 0,Channel 3", "18:11:43,1.5,25", "18:13:13,1.5,25"});
+        row("channels changed, restart with headers: old content gone", "C", {1, 1, 2, 1, 1},
+            restart, {"SN,Channel 2    Channel 7", "1,2.5    0"});
+        row("channels changed, restart without headers: appended", "C", {0, 1, 2, 1, 1}, restart,
+            {"old", "1,2.5    -5", "2,2.5    0", "1,2.5    0"});
+        const QString failed = "The log file \"%1\" cannot be written: ",
+                      resumed = "Writing to the log file \"%1\" has resumed; ";
+        row("unwritable: skipped, reported, numbered on", "C", {1, 1, 1, 1, 1},
+            "run 1; break; run 1; mend; run 1; break; run 3; mend; run 1", {"7,1.5,25"},
+            {failed, resumed + "1 line was skipped.", failed, resumed + "3 lines were skipped."});
     }
     void lines()
     {
         QFETCH(QString, locale);
         QFETCH(QList<int>, modes);
-        QFETCH(int, seconds);
+        QFETCH(QString, steps);
         QFETCH(QStringList, lines);
+        QFETCH(QStringList, prompts);
         QLocale::setDefault(QLocale(locale));
         testsupport::LogRig rig;
+        testsupport::putFile(rig.state.saveFileName, "old\r\n");
         core::AcquisitionState &s = rig.state;
+        s.channelValues = {1.5f, 0, 2.5f, 25, 0, -5, 0, 0};
         s.saveEnable[0] = s.saveEnable[3] = True;
-        s.channelValues[0] = 1.5f;
-        s.channelValues[3] = 25.0f;
-        s.stampMode = core::Integer(modes[0]);
-        s.separatorMode = core::Integer(modes[1]);
-        s.saveIntervalUnit = core::Integer(modes[2]);
-        s.saveInterval = core::Integer(modes[3]);
+        s.useChannelHeaders = core::toFlag(modes[0]);
+        s.stampMode = core::Integer(modes[1]);
+        s.separatorMode = core::Integer(modes[2]);
+        s.saveIntervalUnit = core::Integer(modes[3]);
+        s.saveInterval = core::Integer(modes[4]);
         QVERIFY(rig.logger.start().ok);
-        rig.run(seconds ? seconds : 31);
-        if (!seconds) { // the card away for 20 s, then logging off for 10
-            s.cardConnected = False;
-            rig.run(20);
-            s.cardConnected = True;
-            s.savingActive = False;
-            rig.run(10);
-            QCOMPARE(s.saveTickCount, 30);
-            s.savingActive = True;
-            rig.run(30);
+        for (const QString &step : steps.split(QStringLiteral("; "))) {
+            const QStringList words = step.split(u' ');
+            const int n = words.value(1).toInt();
+            if (words[0] == "run")
+                rig.run(n);
+            else if (words[0] == "start")
+                QVERIFY(rig.logger.start().ok);
+            else if (words[0] == "card")
+                s.cardConnected = core::toFlag(n);
+            else if (words[0] == "logging")
+                s.savingActive = core::toFlag(n);
+            else if (words[0] == "break") // a folder in the file's place
+                QVERIFY(QFile::remove(s.saveFileName) && QDir().mkdir(s.saveFileName));
+            else if (words[0] == "mend")
+                QVERIFY(QDir().rmdir(s.saveFileName));
+            else if (words[0] == "channels") {
+                s.saveEnable.fill(False);
+                for (const QString &c : words.mid(1))
+                    s.saveEnable[c.toInt()] = True;
+            }
         }
         QCOMPARE(rig.lines(), lines);
-        QVERIFY(rig.prompts.shown.isEmpty());
-    }
-
-    // The header is fixed at the start; data lines follow saveEnable as it is now. A
-    // line due with no channel enabled writes nothing and takes no serial number.
-    // Each start numbers from 1 again; only headers empty the file.
-    void channelsAndRestart()
-    {
-        for (const bool headers : {true, false}) {
-            testsupport::LogRig rig;
-            testsupport::putFile(rig.state.saveFileName, "old\r\n");
-            rig.state.saveEnable[2] = rig.state.saveEnable[5] = True;
-            rig.state.channelValues[2] = 2.5f;
-            rig.state.channelValues[5] = -5;
-            rig.state.separatorMode = 2;
-            rig.state.stampMode = 1;
-            rig.state.saveInterval = 1;
-            rig.state.useChannelHeaders = core::toFlag(headers);
-            QVERIFY(rig.logger.start().ok);
-            rig.run(1);
-            rig.state.saveEnable.fill(False);
-            rig.run(2);
-            rig.state.saveEnable[2] = rig.state.saveEnable[7] = True;
-            rig.run(1);
-            const QStringList lines {
-                headers ? "SN,Channel 2    Channel 5" : "old", "1,2.5    -5", "2,2.5    0"};
-            QCOMPARE(rig.lines(), lines);
-            QVERIFY(rig.logger.start().ok);
-            rig.run(1);
-            QCOMPARE(rig.lines(),
-                (headers ? QStringList {"SN,Channel 2    Channel 7", "1,2.5    0"}
-                         : lines + QStringList {"1,2.5    0"}));
+        QCOMPARE(s.savingActive, True);
+        QCOMPARE(rig.prompts.shown.size(), prompts.size());
+        for (int i = 0; i < prompts.size(); ++i) {
+            const auto &shown = rig.prompts.shown[i];
+            QVERIFY2(!shown.modal
+                    && shown.text.startsWith(
+                        prompts[i].arg(QDir::toNativeSeparators(s.saveFileName))),
+                qPrintable(shown.text));
         }
-    }
-
-    // A line that cannot be written is reported once, without waiting for the
-    // operator; logging stays on, and the first line written again says how many
-    // were skipped. A later outage is a new failure, reported and counted afresh.
-    void unwritableAtTick()
-    {
-        testsupport::LogRig rig;
-        QDir base(rig.dir.path());
-        rig.state.saveFileName = rig.path("sub/log.csv");
-        const QString native = QDir::toNativeSeparators(rig.state.saveFileName);
-        rig.state.saveEnable[0] = True;
-        rig.state.stampMode = 1;
-        rig.state.saveInterval = 1;
-        QVERIFY(base.mkdir("sub") && rig.logger.start().ok);
-        rig.run(1);
-        for (const auto &[failing, skipped] :
-            {std::pair {1, "1 line was skipped"}, {3, "3 lines were skipped"}}) {
-            rig.prompts.shown.clear();
-            QVERIFY(QDir(rig.path("sub")).removeRecursively());
-            rig.run(failing);
-            QCOMPARE(rig.prompts.shown.size(), 1);
-            const auto failure = rig.prompts.shown.first();
-            QVERIFY2(failure.text.startsWith("The log file \"" + native + "\" cannot be written: ")
-                    && failure.text.endsWith(" Logging stays on; lines are skipped until the file "
-                                             "can be written again."),
-                qPrintable(failure.text));
-            QVERIFY(!failure.modal && failure.title == "Saving Error"
-                && failure.icon == core::PromptIcon::Error);
-            QVERIFY(!rig.logger.writeProblem().isEmpty() && rig.state.savingActive == True);
-            QVERIFY(base.mkdir("sub"));
-            rig.run(1);
-            QVERIFY(rig.logger.writeProblem().isEmpty());
-            QCOMPARE(rig.prompts.shown.size(), 2);
-            QCOMPARE(rig.prompts.shown[1].text,
-                "Writing to the log file \"" + native + "\" has resumed; " + skipped + ".");
-        }
-        // The skipped lines kept their serial numbers, so the gap shows: 1, then
-        // 2 skipped, 3, then 4 to 6 skipped, and 7 alone in the new file.
-        QCOMPARE(rig.lines(), QStringList {"7,0"});
     }
 };
 
