@@ -20,15 +20,14 @@ private slots:
         QCOMPARE(QList<double>({roundHalfEven(2.5), roundHalfEven(3.5), roundHalfEven(-2.5)}),
             QList<double>({2, 4, -2}));
         QCOMPARE(toInteger(-32768.5).value(), Integer(-32768));
-        QVERIFY(!toInteger(32767.5) && !toInteger(std::nan("")) && !toLong(2147483647.5));
-        QVERIFY(!subtractInteger(-32768, 1));
+        QVERIFY(!toInteger(32767.5) && !toInteger(std::nan("")) && !toLong(2147483647.5)
+            && !subtractInteger(-32768, 1));
         QCOMPARE(subtractInteger(-1, 32767).value(), Integer(-32768));
     }
 
-    // Text to number: only the leading number counts, blanks, tabs and line feeds
-    // inside it are skipped. General: seven significant digits, the exponent form
-    // only below 1E-4 and from 1E+7 on, no sign on zero. Pictures: decimals by input
-    // type, no grouping.
+    // Text to number: the leading number, blanks, tabs and line feeds inside it skipped.
+    // General: seven significant digits, the exponent form only below 1E-4 and from
+    // 1E+7 on, no sign on zero. Pictures: decimals by input type, no grouping.
     void conversions_data()
     {
         QTest::addColumn<QString>("input");

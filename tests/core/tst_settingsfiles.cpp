@@ -40,30 +40,26 @@ private slots:
                          "\r\n\"caf\xe9\"\r\n");
         QStringList got;
         QString s;
-        while (r.readString(s))
+        while (got.size() < 20 && r.readString(s)) // bounded, should a field never end
             got << s;
         QCOMPARE(got,
             QStringList(
                 {"1", "2", "a,\r\nb", "3", "-4", "5", "  x  ", "bare text", "", "caf\u00e9"}));
         QVERIFY2(
             r.error().contains("line 10") && r.error().contains("ends"), qPrintable(r.error()));
-        SettingsReader open("\"open\r\n");
-        QVERIFY(!open.readString(s));
-        QCOMPARE(s, QStringLiteral("caf\u00e9")); // untouched
+        // An unclosed quote is refused and leaves the text as it was.
+        QVERIFY(!SettingsReader("\"open\r\n").readString(s) && s == QStringLiteral("caf\u00e9"));
     }
 
-    // Doubles in their shortest exact form, plain decimal, never an exponent and
-    // never "-0".
+    // Doubles in their shortest exact form, plain decimal, never an exponent or "-0".
     void writer()
     {
         SettingsWriter w;
-        w.writeInteger(-5);
-        w.writeFlag(True);
         for (const Double v : {12.7, -0.0, 1.0 / 3, 1e5, 1e-4, 1e20, 1234567.0})
             w.writeDouble(v);
         w.writeString(QStringLiteral("\u03a9 caf\u00e9, x"));
         QCOMPARE(w.data(),
-            QByteArray("-5\r\n#TRUE#\r\n12.7\r\n0\r\n0.3333333333333333\r\n100000\r\n0.0001\r\n"
+            QByteArray("12.7\r\n0\r\n0.3333333333333333\r\n100000\r\n0.0001\r\n"
                        "100000000000000000000\r\n1234567\r\n\"? caf\xe9, x\"\r\n"));
         // The files as start-up's defaults write them; tarv.con holds a printed
         // number: the sign's place, the digits, one blank.
@@ -90,7 +86,6 @@ private slots:
             QTest::addRow("cut before line %d", line) << line << QByteArray() << QByteArray();
         row("type off the list, blanks, sign", 17, "  -5 ", "-5");
         row("quoted flag word is text", 17, "\"#TRUE#\"", nullptr);
-        row("no digit grouping", 17, "\"1,500\"", nullptr);
         row("count too large", 19, "40000", nullptr);
         row("negative range, exponent", 18, "-1E+06", "-1000000");
         row("range not a number", 18, "nan", nullptr);

@@ -47,8 +47,7 @@ private slots:
                 putFile(names[i], files[i]);
         }
         StartupOptions options;
-        // A relative appPath is made absolute at once: moving away later must not
-        // move the files.
+        // Made absolute at once: moving away later must not move the files.
         options.appPath = QDir::current().relativeFilePath(app.path());
         options.tableDirs = {stop == "k.tc" ? "" : TARV_SOURCE_DIR "/data"};
         AcquisitionState state;

@@ -29,15 +29,13 @@ private slots:
                 {'K', 0, 0.000}, {'K', 140, 5.735}, {'K', 1000, 41.276}, {'K', 1370, 54.819}}) {
             const double held = type == 'J' ? s.jTable[celsius] : s.kTable[celsius + 200];
             QVERIFY2(std::abs(held - mv) <= 0.0015,
-                qPrintable(
-                    QStringLiteral("%1 at %2 deg C holds %3 mV").arg(type).arg(celsius).arg(held)));
+                qPrintable(QStringLiteral("%1 %2: %3").arg(type).arg(celsius).arg(held)));
         }
         if (!QFileInfo::exists("/usr/bin/python3"))
             QSKIP("no /usr/bin/python3 to run the generator");
-        QCOMPARE(
-            QProcess::execute("/usr/bin/python3",
-                {TARV_SOURCE_DIR "/tools/make_tc_tables.py", "--check", TARV_SOURCE_DIR "/data"}),
-            0);
+        const QStringList check {
+            TARV_SOURCE_DIR "/tools/make_tc_tables.py", "--check", TARV_SOURCE_DIR "/data"};
+        QCOMPARE(QProcess::execute("/usr/bin/python3", check), 0);
     }
 
     // Values separated by line breaks or commas, each finite and greater than the one
@@ -74,8 +72,7 @@ private slots:
             = parseThermocoupleTable(content, QStringLiteral("/tables/bad.tc"), needed, table);
         QCOMPARE(result.ok, mentions.isEmpty());
         for (const QString &text : mentions)
-            QVERIFY2(result.message.contains(text),
-                qPrintable(QStringLiteral("\"%1\" lacks \"%2\"").arg(result.message, text)));
+            QVERIFY2(result.message.contains(text), qPrintable(result.message + " lacks " + text));
         const bool ok = mentions.isEmpty();
         QCOMPARE(QList<double>(table.begin(), table.begin() + 4),
             (ok ? QList<double> {-1.5, 0.25, 2, 0} : QList<double> {7, 7, 7, 7}));
