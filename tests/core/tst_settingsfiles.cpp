@@ -31,9 +31,8 @@ class TestSettingsFiles : public QObject
     Q_OBJECT
 
 private slots:
-    // Commas and all three line ends separate fields. A quoted text may span lines,
-    // keeps its blanks and drops whatever follows its closing quote on the line; an
-    // unquoted one is trimmed; an empty line is an empty field.
+    // Commas and all three line ends separate fields. A quoted text may span lines and
+    // keeps its blanks, the rest of its line dropped; other texts are trimmed.
     void fields()
     {
         SettingsReader r("1,2\r\n\"a,\r\nb\" junk,3\n  -4\r5\r\n  \"  x  \"  \r\n  bare text  \r\n"
