@@ -4,90 +4,71 @@
 #include <QtTest>
 
 #include <cmath>
-#include <limits>
 
 using namespace tarv::core;
+
+// Rows for leadingNumber and formatGeneral rather than an input type's picture.
+constexpr int Leading = 98, General = 99;
 
 class TestNumeric : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void leadingNumber_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<double>("expected");
-        QTest::newRow("sign, zeros, blanks, tabs, line feeds") << " -0 0\t5\n0" << -50.0;
-        QTest::newRow("comma is not a decimal point") << "1,5" << 1.0;
-        QTest::newRow("point only") << "." << 0.0;
-        QTest::newRow("leading point, exponent") << ".25E+1" << 2.5;
-        QTest::newRow("exponent without digits") << "3e+" << 3.0;
-        QTest::newRow("underflow") << "1e-999" << 0.0;
-        QTest::newRow("negative overflow") << "-9e999" << -std::numeric_limits<double>::infinity();
-    }
-    void leadingNumber()
-    {
-        QFETCH(QString, text);
-        QFETCH(double, expected);
-        QCOMPARE(tarv::core::leadingNumber(text), expected);
-    }
-
     void roundingAndRanges()
     {
-        QCOMPARE(roundHalfEven(2.5), 2.0);
-        QCOMPARE(roundHalfEven(3.5), 4.0);
-        QCOMPARE(roundHalfEven(-2.5), -2.0);
+        QCOMPARE(QList<double>({roundHalfEven(2.5), roundHalfEven(3.5), roundHalfEven(-2.5)}),
+            QList<double>({2, 4, -2}));
         QCOMPARE(toInteger(-32768.5).value(), Integer(-32768));
-        QVERIFY(!toInteger(32767.5)); // rounds to 32768
-        QVERIFY(!toInteger(std::nan("")));
-        QCOMPARE(subtractInteger(-32768, 1), std::optional<Integer>());
+        QVERIFY(!toInteger(32767.5) && !toInteger(std::nan("")) && !toLong(2147483647.5)
+            && !subtractInteger(-32768, 1));
         QCOMPARE(subtractInteger(-1, 32767).value(), Integer(-32768));
-        QVERIFY(!toLong(2147483647.5));
     }
 
-    void generalForm_data()
+    // Text to number: the leading number, blanks, tabs and line feeds inside it skipped.
+    // General: seven significant digits, the exponent form only below 1E-4 and from
+    // 1E+7 on, no sign on zero. Pictures: decimals by input type, no grouping.
+    void conversions_data()
     {
-        QTest::addColumn<float>("value");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("single noise is not shown") << 0.1f << "0.1";
-        QTest::newRow("small") << 1e-5f << "1E-05";
-        QTest::newRow("0.0001 stays plain") << 1e-4f << "0.0001";
-        QTest::newRow("large") << 12345678.0f << "1.234568E+07";
-        QTest::newRow("one million stays plain") << 1000000.0f << "1000000";
-        QTest::newRow("NaN") << std::nanf("") << "NaN";
-        QTest::newRow("negative zero has no sign") << -0.0f << "0";
-    }
-    void generalForm()
-    {
-        QFETCH(float, value);
-        QFETCH(QString, expected);
-        QCOMPARE(formatGeneral(value), expected);
-    }
-
-    void pictures_data()
-    {
-        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("input");
         QTest::addColumn<int>("type");
+        QTest::addColumn<QChar>("point");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("PT-100 one decimal, no grouping") << 12345.46 << 4 << "12345.5";
-        QTest::newRow("type 3 two decimals") << -21.456 << 3 << "-21.46";
-        QTest::newRow("type -1 whole") << -7.6 << -1 << "-8";
-        QTest::newRow("negative that rounds to zero") << -0.004 << 0 << "0.00";
-        QTest::newRow("negative infinity")
-            << -std::numeric_limits<double>::infinity() << 0 << "-Infinity";
+        const auto row
+            = [](const char *name, const char *in, int type, const char *out, char p = '.') {
+                  QTest::newRow(name) << QString::fromLatin1(in) << type << QChar::fromLatin1(p)
+                                      << QString::fromLatin1(out);
+              };
+        row("sign, zeros, blanks, tabs, line feeds", " -0 0\t5\n0", Leading, "-50");
+        row("comma is not a decimal point", "1,5", Leading, "1");
+        row("leading point, exponent", ".25E+1", Leading, "2.5");
+        row("exponent without digits", "3e+", Leading, "3");
+        row("underflow", "1e-999", Leading, "0");
+        row("negative overflow", "-9e999", Leading, "-inf");
+        row("single noise is not shown", "0.1", General, "0.1");
+        row("small", "1e-5", General, "1E-05");
+        row("0.0001 stays plain", "1e-4", General, "0.0001");
+        row("large, regional comma", "12345678", General, "1,234568E+07", ',');
+        row("one million stays plain", "1e6", General, "1000000");
+        row("NaN", "nan", General, "NaN");
+        row("negative zero has no sign", "-0", General, "0");
+        row("PT-100 one decimal, no grouping", "12345.46", 4, "12345.5");
+        row("type 3 two decimals", "-21.456", 3, "-21.46");
+        row("type 0, regional comma", "-2.5", 0, "-2,50", ',');
+        row("type -1 whole", "-7.6", -1, "-8");
+        row("negative that rounds to zero", "-0.004", 0, "0.00");
+        row("negative infinity", "-inf", 0, "-Infinity");
     }
-    void pictures()
+    void conversions()
     {
-        QFETCH(double, value);
+        QFETCH(QString, input);
         QFETCH(int, type);
+        QFETCH(QChar, point);
         QFETCH(QString, expected);
-        QCOMPARE(formatForInputType(value, type), expected);
-    }
-
-    void regionalSeparator()
-    {
-        QCOMPARE(formatGeneral(1.234568e7f, QLatin1Char(',')), QStringLiteral("1,234568E+07"));
-        QCOMPARE(formatPicture(-2.5, 2, QLatin1Char(',')), QStringLiteral("-2,50"));
+        QCOMPARE(type == Leading  ? QString::number(leadingNumber(input))
+                : type == General ? formatGeneral(input.toFloat(), point)
+                                  : formatForInputType(input.toDouble(), type, point),
+            expected);
     }
 };
 

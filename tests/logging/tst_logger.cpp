@@ -1,4 +1,3 @@
-#include "logging/logformat.h"
 #include "support/logrig.h"
 #include "support/testfiles.h"
 
@@ -9,247 +8,107 @@
 using namespace tarv;
 using core::False;
 using core::True;
-using testsupport::LogRig;
 
 class TestLogger : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void init() { QLocale::setDefault(QLocale::c()); }
-
-    // Channels 0, 1 and 3 hold 1.5, -2/3 and 25. Stamp fields are joined by commas
-    // whatever goes between the channels; dates and times use the regional marks.
-    // Four blanks between channels are pinned by channelsChangedWhileLogging().
-    void headerAndFirstLine_data()
+    // Stamps are joined by commas, with the regional date and time marks; a decimal
+    // comma between commas is quoted so each column stays one number. Lines come at
+    // 1, 1 + P, 1 + 2P counted ticks (none without a card or with logging off). An
+    // empty line is not written and takes no serial number; each start numbers from
+    // 1 and only headers empty the file. An unwritable line is reported once, without
+    // waiting for the operator; the first written again says how many were skipped.
+    void lines_data()
     {
         QTest::addColumn<QString>("locale");
-        QTest::addColumn<int>("stampMode");
-        QTest::addColumn<int>("separatorMode");
-        QTest::addColumn<QString>("header");
-        QTest::addColumn<QString>("firstLine");
-        QTest::newRow("date and time, comma")
-            << "C" << 2 << 1 << "DATE,TIME,Channel 0,Channel 1,Channel 3"
-            << "05/12/26,18:11:43,1.5,-0.6666667,25";
-        QTest::newRow("time only, one blank")
-            << "C" << 3 << 3 << "TIME,Channel 0 Channel 1 Channel 3"
-            << "18:11:43,1.5 -0.6666667 25";
-        QTest::newRow("no stamp, separator outside the table: a comma")
-            << "C" << 4 << 9 << "Channel 0,Channel 1,Channel 3"
-            << "1.5,-0.6666667,25";
-        // A decimal comma between commas is quoted, so every column stays one number.
-        QTest::newRow("German: decimal comma, date points")
-            << "de_DE" << 2 << 1 << "DATE,TIME,Channel 0,Channel 1,Channel 3"
-            << "05.12.26,18:11:43,\"1,5\",\"-0,6666667\",25";
-        QTest::newRow("German, one blank: nothing quoted")
-            << "de_DE" << 4 << 3 << "Channel 0 Channel 1 Channel 3"
-            << "1,5 -0,6666667 25";
-        QTest::newRow("Finnish: time points")
-            << "fi_FI" << 3 << 1 << "TIME,Channel 0,Channel 1,Channel 3"
-            << "18.11.43,\"1,5\",\"-0,6666667\",25";
+        QTest::addColumn<QList<int>>("modes"); // headers, stamp, separator, unit, interval
+        QTest::addColumn<QString>("steps"); // after enabling 0 and 3 and starting; the
+        // file holds "old", and channels 0, 2, 3 and 5 hold 1.5, 2.5, 25 and -5
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QStringList>("prompts"); // their starts; %1 for the file
+        const auto row = [](const char *name, const char *locale, QList<int> modes,
+                             const char *steps, const QStringList &lines,
+                             const QStringList &prompts = {}) {
+            QTest::newRow(name) << QString(locale) << modes << QString(steps) << lines << prompts;
+        };
+        const QString head = "DATE,TIME,Channel 0,Channel 3";
+        const char *restart = "channels 2 5; start; run 1; channels; run 2; channels 2 7; run 1; "
+                              "start; run 1";
+        row("date and time, comma, 5 s", "C", {1, 2, 1, 1, 5}, "run 11",
+            {head, "05/12/26,18:11:43,1.5,25", "05/12/26,18:11:48,1.5,25",
+                "05/12/26,18:11:53,1.5,25"});
+        row("300 hours", "C", {1, 2, 1, 3, 300}, "run 2160001",
+            {head, "05/12/26,18:11:43,1.5,25", "18/12/26,06:11:43,1.5,25",
+                "30/12/26,18:11:43,1.5,25"});
+        row("German: decimal comma quoted, date points", "de_DE", {1, 2, 1, 1, 5}, "run 1",
+            {head, "05.12.26,18:11:43,\"1,5\",25"});
+        row("German, no stamp, one blank: nothing quoted", "de_DE", {1, 4, 3, 1, 5}, "run 1",
+            {"Channel 0 Channel 3", "1,5 25"});
+        row("card away, then logging off: the next line 90 s later", "C", {1, 3, 1, 2, 1},
+            "run 31; card 0; run 20; card 1; logging 0; run 10; logging 1; run 30",
+            {"TIME,Channel 0,Channel 3", "18:11:43,1.5,25", "18:13:13,1.5,25"});
+        row("channels changed, restart with headers: old content gone", "C", {1, 1, 2, 1, 1},
+            restart, {"SN,Channel 2    Channel 7", "1,2.5    0"});
+        row("channels changed, restart without headers: appended", "C", {0, 1, 2, 1, 1}, restart,
+            {"old", "1,2.5    -5", "2,2.5    0", "1,2.5    0"});
+        const QString failed = "The log file \"%1\" cannot be written: ",
+                      resumed = "Writing to the log file \"%1\" has resumed; ";
+        row("unwritable: skipped, reported, numbered on", "C", {1, 1, 1, 1, 1},
+            "run 1; break; run 1; mend; run 1; break; run 3; mend; run 1", {"7,1.5,25"},
+            {failed, resumed + "1 line was skipped.", failed, resumed + "3 lines were skipped."});
     }
-    void headerAndFirstLine()
+    void lines()
     {
         QFETCH(QString, locale);
-        QFETCH(int, stampMode);
-        QFETCH(int, separatorMode);
-        QFETCH(QString, header);
-        QFETCH(QString, firstLine);
-        QLocale::setDefault(QLocale(locale));
-        LogRig rig;
-        rig.state.saveEnable[0] = rig.state.saveEnable[1] = rig.state.saveEnable[3] = True;
-        rig.state.channelValues[0] = 1.5f;
-        rig.state.channelValues[1] = -2.0f / 3; // seven significant digits
-        rig.state.channelValues[3] = 25.0f;
-        rig.state.stampMode = core::Integer(stampMode);
-        rig.state.separatorMode = core::Integer(separatorMode);
-
-        QVERIFY(rig.logger.start().ok);
-        QCOMPARE(rig.contents(), (header + "\r\n").toLatin1());
-        rig.run(1);
-        // Exact bytes: CR LF after each line and no trailing blanks or separators.
-        QCOMPARE(rig.contents(), (header + "\r\n" + firstLine + "\r\n").toLatin1());
-        QVERIFY(rig.prompts.shown.isEmpty());
-    }
-
-    // Lines come at 1, 1 + P, 1 + 2P counted ticks; the stamps show the wall time.
-    // Minutes are covered by pauses().
-    void periods_data()
-    {
-        QTest::addColumn<int>("unit");
-        QTest::addColumn<int>("interval");
-        QTest::addColumn<QStringList>("lines");
-        QTest::newRow("5 seconds")
-            << 1 << 5
-            << QStringList {"05/12/26,18:11:43,0", "05/12/26,18:11:48,0", "05/12/26,18:11:53,0"};
-        QTest::newRow("300 hours")
-            << 3 << 300
-            << QStringList {"05/12/26,18:11:43,0", "18/12/26,06:11:43,0", "30/12/26,18:11:43,0"};
-    }
-    void periods()
-    {
-        QFETCH(int, unit);
-        QFETCH(int, interval);
+        QFETCH(QList<int>, modes);
+        QFETCH(QString, steps);
         QFETCH(QStringList, lines);
-        LogRig rig;
-        rig.state.saveEnable[0] = True;
-        rig.state.stampMode = 2;
-        rig.state.useChannelHeaders = False;
-        rig.state.saveIntervalUnit = core::Integer(unit);
-        rig.state.saveInterval = core::Integer(interval);
+        QFETCH(QStringList, prompts);
+        QLocale::setDefault(QLocale(locale));
+        testsupport::LogRig rig;
+        testsupport::putFile(rig.state.saveFileName, "old\r\n");
+        core::AcquisitionState &s = rig.state;
+        s.channelValues = {1.5f, 0, 2.5f, 25, 0, -5, 0, 0};
+        s.saveEnable[0] = s.saveEnable[3] = True;
+        s.useChannelHeaders = core::toFlag(modes[0]);
+        s.stampMode = core::Integer(modes[1]);
+        s.separatorMode = core::Integer(modes[2]);
+        s.saveIntervalUnit = core::Integer(modes[3]);
+        s.saveInterval = core::Integer(modes[4]);
         QVERIFY(rig.logger.start().ok);
-        rig.run(2 * rig.state.savePeriodTicks + 1);
+        for (const QString &step : steps.split(QStringLiteral("; "))) {
+            const QStringList words = step.split(u' ');
+            const int n = words.value(1).toInt();
+            if (words[0] == "run")
+                rig.run(n);
+            else if (words[0] == "start")
+                QVERIFY(rig.logger.start().ok);
+            else if (words[0] == "card")
+                s.cardConnected = core::toFlag(n);
+            else if (words[0] == "logging")
+                s.savingActive = core::toFlag(n);
+            else if (words[0] == "break") // a folder in the file's place
+                QVERIFY(QFile::remove(s.saveFileName) && QDir().mkdir(s.saveFileName));
+            else if (words[0] == "mend")
+                QVERIFY(QDir().rmdir(s.saveFileName));
+            else if (words[0] == "channels") {
+                s.saveEnable.fill(False);
+                for (const QString &c : words.mid(1))
+                    s.saveEnable[c.toInt()] = True;
+            }
+        }
         QCOMPARE(rig.lines(), lines);
-    }
-
-    // Seconds without a connected card, or with logging off, are not counted: the
-    // 30-second pause in a 60-second period puts the next line 90 s after the last.
-    void pauses_data()
-    {
-        QTest::addColumn<bool>("disconnect");
-        QTest::newRow("card disconnected") << true;
-        QTest::newRow("logging off") << false;
-    }
-    void pauses()
-    {
-        QFETCH(bool, disconnect);
-        LogRig rig;
-        rig.state.saveEnable[0] = True;
-        rig.state.useChannelHeaders = False;
-        rig.state.saveIntervalUnit = 2;
-        rig.state.saveInterval = 1;
-        QVERIFY(rig.logger.start().ok);
-        rig.run(31); // the first line, then 30 counted seconds
-        core::Flag &running = disconnect ? rig.state.cardConnected : rig.state.savingActive;
-        running = False;
-        rig.run(30);
-        QCOMPARE(rig.state.saveTickCount, 30);
-        running = True;
-        rig.run(30);
-        QCOMPARE(rig.lines(), (QStringList {"18:11:43,0", "18:13:13,0"}));
-    }
-
-    // Each start, a restart included, numbers from 1 again; only headers empty the file.
-    void startOnExistingFile_data()
-    {
-        QTest::addColumn<bool>("headers");
-        QTest::addColumn<QStringList>("expected");
-        QTest::newRow("headers on: old content gone")
-            << true << QStringList {"SN,Channel 4", "1,7"};
-        QTest::newRow("headers off: appended after the old content")
-            << false << QStringList {"old header", "old line", "1,7", "2,7", "1,7"};
-    }
-    void startOnExistingFile()
-    {
-        QFETCH(bool, headers);
-        QFETCH(QStringList, expected);
-        LogRig rig;
-        testsupport::putFile(rig.state.saveFileName, "old header\r\nold line\r\n");
-        rig.state.saveEnable[4] = True;
-        rig.state.channelValues[4] = 7;
-        rig.state.stampMode = 1;
-        rig.state.saveInterval = 1;
-        rig.state.useChannelHeaders = core::toFlag(headers);
-        QVERIFY(rig.logger.start().ok);
-        rig.run(2);
-        QVERIFY(rig.logger.start().ok);
-        rig.run(1);
-        QCOMPARE(rig.lines(), expected);
-    }
-
-    // The header is fixed at the start; data lines follow saveEnable as it is now.
-    // A line due with no channel enabled writes nothing and takes no serial number.
-    void channelsChangedWhileLogging()
-    {
-        LogRig rig;
-        rig.state.saveEnable[2] = rig.state.saveEnable[5] = True;
-        rig.state.channelValues[2] = 2.5f;
-        rig.state.channelValues[5] = -5;
-        rig.state.separatorMode = 2;
-        rig.state.stampMode = 1;
-        rig.state.saveInterval = 1;
-        QVERIFY(rig.logger.start().ok);
-        rig.run(1);
-        rig.state.saveEnable.fill(False);
-        rig.run(2);
-        rig.state.saveEnable[2] = rig.state.saveEnable[7] = True;
-        rig.run(1);
-        QCOMPARE(
-            rig.lines(), (QStringList {"SN,Channel 2    Channel 5", "1,2.5    -5", "2,2.5    0"}));
-        QVERIFY(rig.prompts.shown.isEmpty());
-        QCOMPARE(rig.state.savingActive, True);
-    }
-
-    // A header that cannot be written leaves everything as it was and says why;
-    // with headers off the file is only checked, but just as strictly.
-    void unwritableAtStart()
-    {
-        for (const bool headers : {true, false}) {
-            LogRig rig;
-            const QString path = rig.state.saveFileName
-                = rig.path(QStringLiteral("missing/log.csv"));
-            rig.state.saveEnable[0] = True;
-            rig.state.useChannelHeaders = core::toFlag(headers);
-            rig.state.savingActive = False;
-            rig.state.saveSerialNo = 9;
-
-            const logging::Logger::StartResult result = rig.logger.start();
-            QVERIFY(!result.ok);
-            const QString opening = QStringLiteral("The log file \"%1\" cannot be written: ")
-                                        .arg(QDir::toNativeSeparators(path));
-            QVERIFY2(result.error.startsWith(opening), qPrintable(result.error));
-            QVERIFY2(result.error.length() > opening.length() + 2, "the reason is given");
-            QCOMPARE(rig.state.savingActive, False);
-            QCOMPARE(rig.state.saveSerialNo, 9);
-            QVERIFY2(rig.prompts.shown.isEmpty(), "the dialog reports it, not the logger");
+        QCOMPARE(s.savingActive, True);
+        QCOMPARE(rig.prompts.shown.size(), prompts.size());
+        for (int i = 0; i < prompts.size(); ++i) {
+            const auto &shown = rig.prompts.shown[i];
+            QVERIFY2(!shown.modal
+                    && shown.text.startsWith(
+                        prompts[i].arg(QDir::toNativeSeparators(s.saveFileName))),
+                qPrintable(shown.text));
         }
-    }
-
-    // A line that cannot be written is reported once, logging stays on, and the
-    // first line written again says how many were skipped. A later outage is a new
-    // failure, reported and counted afresh.
-    void unwritableAtTick()
-    {
-        LogRig rig;
-        QDir base(rig.dir.path());
-        QVERIFY(base.mkdir(QStringLiteral("sub")));
-        rig.state.saveFileName = rig.path(QStringLiteral("sub/log.csv"));
-        const QString native = QDir::toNativeSeparators(rig.state.saveFileName);
-        rig.state.saveEnable[0] = True;
-        rig.state.stampMode = 1;
-        rig.state.saveInterval = 1;
-        QVERIFY(rig.logger.start().ok);
-        rig.run(1);
-
-        const std::pair<int, QString> outages[]
-            = {{1, "1 line was skipped"}, {3, "3 lines were skipped"}};
-        for (const auto &[failing, skipped] : outages) {
-            rig.prompts.shown.clear();
-            QVERIFY(QDir(rig.path(QStringLiteral("sub"))).removeRecursively());
-            rig.run(failing);
-            QCOMPARE(rig.prompts.shown.size(), 1);
-            const auto failure = rig.prompts.shown.first();
-            QVERIFY2(failure.text.startsWith("The log file \"" + native + "\" cannot be written: ")
-                    && failure.text.endsWith(" Logging stays on; lines are skipped until the file "
-                                             "can be written again."),
-                qPrintable(failure.text));
-            QCOMPARE(failure.title, QStringLiteral("Saving Error"));
-            QCOMPARE(failure.icon, core::PromptIcon::Error);
-            QVERIFY2(!failure.modal, "a failing tick must not wait for the operator");
-            QVERIFY(!rig.logger.writeProblem().isEmpty());
-            QCOMPARE(rig.state.savingActive, True);
-
-            QVERIFY(base.mkdir(QStringLiteral("sub")));
-            rig.run(1);
-            QVERIFY(rig.logger.writeProblem().isEmpty());
-            QCOMPARE(rig.prompts.shown.size(), 2);
-            QCOMPARE(rig.prompts.shown[1].text,
-                "Writing to the log file \"" + native + "\" has resumed; " + skipped + ".");
-            QCOMPARE(rig.prompts.shown[1].icon, core::PromptIcon::Information);
-        }
-        // The skipped lines kept their serial numbers, so the gap shows: 1, then
-        // 2 skipped, 3, then 4 to 6 skipped, and 7 alone in the new file.
-        QCOMPARE(rig.lines(), QStringList {"7,0"});
     }
 };
 

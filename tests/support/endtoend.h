@@ -1,16 +1,14 @@
 #pragma once
 
-// Shared by the end-to-end benchmarks and the soak: CPU time, resident memory, a
-// state calibrated for the simulated card, and running the event loop until
-// something has happened.
+// Shared by the end-to-end benchmarks and the soak: CPU time, resident memory, a state
+// calibrated for the simulated card, and running the event loop until something happened.
 
 #include "core/acquisitionstate.h"
 #include "support/tablefixture.h"
+#include "support/testfiles.h"
 
 #include <QEventLoop>
-#include <QFile>
 #include <QProcess>
-#include <QStringList>
 #include <QTimer>
 
 #include <sys/resource.h>
@@ -33,13 +31,9 @@ inline double cpuSeconds(int who = RUSAGE_SELF)
 // VmRSS of this process in kB, or -1.
 inline long residentKb()
 {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
+    const QByteArray text = fileBytes(QStringLiteral("/proc/self/status"));
+    const qsizetype at = text.indexOf("VmRSS:");
+    return at < 0 ? -1 : text.mid(at + 6).trimmed().split(' ').value(0).toLong();
 }
 
 // The defaults, the shipped tables, and the simulated card's calibration on every
@@ -47,8 +41,7 @@ inline long residentKb()
 inline void prepareState(core::AcquisitionState &state, const QString &dir)
 {
     core::applyDefaults(state);
-    QString error;
-    if (!loadShippedTables(state, &error))
+    if (QString error; !loadShippedTables(state, &error))
         std::fprintf(stderr, "tables: %s\n", qPrintable(error));
     const int types[core::ChannelCount] = {0, 2, 1, 3, 4, 5, 6, 0};
     for (int c = 0; c < core::ChannelCount; ++c) {

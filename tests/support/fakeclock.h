@@ -13,7 +13,6 @@ public:
     { }
     QDateTime now() const override { return m_now; }
     void advance(int seconds) { m_now = m_now.addSecs(seconds); }
-    void set(const QDateTime &t) { m_now = t; }
 
 private:
     QDateTime m_now;

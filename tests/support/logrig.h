@@ -4,8 +4,8 @@
 #include "logging/logger.h"
 #include "support/fakeclock.h"
 #include "support/scriptedprompts.h"
+#include "support/testfiles.h"
 
-#include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -41,12 +41,7 @@ struct LogRig
         }
     }
 
-    QByteArray contents() const { return contents(state.saveFileName); }
-    static QByteArray contents(const QString &path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    QByteArray contents() const { return fileBytes(state.saveFileName); }
 
     // The file's lines without their CR LF; a last line without one is kept as is.
     QStringList lines() const

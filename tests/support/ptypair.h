@@ -28,15 +28,12 @@ public:
     bool writeToProgram(
         const QByteArray &bytes, std::chrono::milliseconds deadline = std::chrono::seconds(5));
 
-    // What the program has written so far, waiting up to timeout for the first byte.
-    // Does not run the event loop, so nothing timer-driven can happen meanwhile.
-    QByteArray readFromProgram(std::chrono::milliseconds timeout = std::chrono::milliseconds(0));
-
     // Whether waitForBytes runs the Qt event loop while it waits. Holding it proves
     // that bytes were written synchronously, before any timer could fire.
     enum class Events { Process, Hold };
 
-    // Reads until at least n bytes came or the deadline passed. Returns all it read.
+    // What the program writes, read until at least n bytes came or the deadline
+    // passed. Returns all it read.
     QByteArray waitForBytes(qsizetype n,
         std::chrono::milliseconds deadline = std::chrono::seconds(5),
         Events events = Events::Process);

@@ -35,16 +35,13 @@ inline double referenceTableScan(const core::TcTable &table, int last, double em
     for (;;) {
         const int k = int(t);
         if (emf == table[k])
-            break;
-        if (emf < table[k + 1]) {
-            t = t + 0.5;
-            break;
-        }
+            return t;
+        if (emf < table[k + 1])
+            return t + 0.5;
         t = t + 1;
         if (!(t < last))
-            break;
+            return t;
     }
-    return t;
 }
 
 } // namespace tarv::testsupport

@@ -5,7 +5,6 @@
 #include <QList>
 #include <QString>
 
-#include <deque>
 #include <functional>
 #include <optional>
 
@@ -19,23 +18,38 @@ class ScriptedPrompts final : public core::Prompts
 public:
     struct Shown
     {
-        QString text;
-        QString title;
+        QString text, title;
         core::PromptIcon icon;
         bool modal;
     };
 
-    void message(const QString &text, const QString &title, core::PromptIcon icon) override;
-    void notify(const QString &text, const QString &title, core::PromptIcon icon) override;
-    std::optional<QString> saveFileName(const core::FileDialogOptions &options) override;
-    std::optional<QString> openFileName(const core::FileDialogOptions &options) override;
-    std::optional<std::uint32_t> chooseColor() override;
+    void message(const QString &text, const QString &title, core::PromptIcon icon) override
+    {
+        shown.append({text, title, icon, true});
+        if (whileModal)
+            whileModal();
+    }
+    void notify(const QString &text, const QString &title, core::PromptIcon icon) override
+    {
+        shown.append({text, title, icon, false});
+    }
+    std::optional<QString> saveFileName(const core::FileDialogOptions &options) override
+    {
+        fileRequests.append(options);
+        return m_files.isEmpty() ? std::nullopt : m_files.takeFirst();
+    }
+    std::optional<QString> openFileName(const core::FileDialogOptions &options) override
+    {
+        return saveFileName(options);
+    }
+    std::optional<std::uint32_t> chooseColor() override
+    {
+        ++colorRequests;
+        return m_colors.isEmpty() ? std::nullopt : m_colors.takeFirst();
+    }
 
     // Queue answers; std::nullopt queues a cancel.
-    void queueFile(const std::optional<QString> &answer)
-    {
-        m_files.push_back({!answer.has_value(), answer.value_or(QString())});
-    }
+    void queueFile(const std::optional<QString> &answer) { m_files.push_back(answer); }
     void queueColor(std::optional<std::uint32_t> answer) { m_colors.push_back(answer); }
 
     QList<Shown> shown; // every message and notification, in order
@@ -45,13 +59,8 @@ public:
     int colorRequests = 0;
 
 private:
-    struct Answer
-    {
-        bool cancelled;
-        QString text;
-    };
-    std::deque<Answer> m_files;
-    std::deque<std::optional<std::uint32_t>> m_colors;
+    QList<std::optional<QString>> m_files;
+    QList<std::optional<std::uint32_t>> m_colors;
 };
 
 } // namespace tarv::testsupport

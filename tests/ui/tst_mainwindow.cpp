@@ -1,163 +1,357 @@
+// The main window: child windows, start and close, the card unplugged, fault boxes;
+// the status window, the file chooser, and a guard that every text fits.
 #include "link/cardlink.h"
+#include "logging/frmsave.h"
+#include "logging/logger.h"
 #include "support/mainwindowrig.h"
-#include "ui/main/frmstatus.h"
-#include "ui/main/mdidaq.h"
+#include "support/ptypair.h"
+#include "support/testfiles.h"
+#include "ui/designfonts.h"
+#include "ui/main/frmabout.h"
+#include "ui/main/qtprompts.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QDialog>
-#include <QLabel>
-#include <QMdiArea>
-#include <QMdiSubWindow>
-#include <QMenuBar>
-#include <QSignalSpy>
-#include <QTest>
-#include <QTimer>
+#include <QtTest>
+#include <QtWidgets>
 
-using tarv::testsupport::MainWindowRig;
-using tarv::testsupport::processDeferredDeletes;
-using tarv::ui::FrmStatus;
-using tarv::ui::MdiDaq;
+using namespace tarv;
+using testsupport::namedChild;
+using Frames = QList<QList<int>>; // per frame, the channels that fail to convert
+
+namespace {
+
+// The texts of the named labels, joined by " | ".
+QString texts(const QWidget &window, std::initializer_list<const char *> names)
+{
+    QStringList list;
+    for (const char *name : names)
+        list << namedChild<QLabel>(window, name)->text();
+    return list.join(QStringLiteral(" | "));
+}
+
+// Every box shown: "title: text", its icon (-, I, W, E), and "modeless" if so.
+QStringList boxes(const testsupport::ScriptedPrompts &prompts)
+{
+    QStringList list;
+    for (const auto &s : prompts.shown)
+        list << QStringLiteral("%1: %2 %3%4")
+                    .arg(s.title, s.text, QChar(u"-IWE"[int(s.icon)]),
+                        s.modal ? QString() : QStringLiteral(" modeless"));
+    return list;
+}
+
+// The texts of `window` that do not fit their controls, with the room they need.
+QStringList clippedTexts(const QWidget &window)
+{
+    QStringList out;
+    const auto check = [&out](const QWidget *w, const QString &text, int needs, int has) {
+        if (!text.isEmpty() && needs > has)
+            out << QStringLiteral("%1 \"%2\": needs %3 px, has %4")
+                       .arg(w->objectName(), text)
+                       .arg(needs)
+                       .arg(has);
+    };
+    for (const QWidget *w : window.findChildren<QWidget *>()) {
+        const auto *label = qobject_cast<const QLabel *>(w);
+        const auto *button = qobject_cast<const QAbstractButton *>(w);
+        const auto *box = qobject_cast<const QGroupBox *>(w);
+        const QString text = label ? label->text()
+            : button               ? button->text()
+            : box                  ? box->title()
+                                   : QString();
+        if (!w->isVisibleTo(&window) || (label && label->textFormat() == Qt::RichText)) {
+            continue;
+        } else if (label && label->wordWrap()) {
+            check(w, text, label->heightForWidth(w->width()), w->height());
+        } else if (qobject_cast<const QPushButton *>(w)) { // its minimum is wider than its text
+            QStyleOptionButton option;
+            option.initFrom(button);
+            check(w, text, w->fontMetrics().size(Qt::TextShowMnemonic, text).width(),
+                w->style()->subElementRect(QStyle::SE_PushButtonContents, &option, w).width());
+        } else if (auto *combo = qobject_cast<const QComboBox *>(w)) {
+            QStyleOptionComboBox option;
+            option.initFrom(combo);
+            option.editable = combo->isEditable();
+            const QRect room = combo->style()->subControlRect(
+                QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo);
+            for (int i = 0; i < combo->count(); ++i)
+                check(w, combo->itemText(i), w->fontMetrics().horizontalAdvance(combo->itemText(i)),
+                    room.width());
+        } else {
+            check(w, text, w->minimumSizeHint().width(), w->width());
+            if (label)
+                check(w, text, w->minimumSizeHint().height(), w->height() + 1);
+        }
+    }
+    return out;
+}
+
+} // namespace
 
 class TestMainWindow : public QObject
 {
     Q_OBJECT
+    std::unique_ptr<testsupport::MainWindowRig> m_rig;
+    ui::MdiDaq *m_window = nullptr;
+
+    QAction *item(const char *name) { return m_window->action(QLatin1String(name)); }
+    // The status window's lines, after a refresh unless asked not to.
+    QString status(bool refresh = true)
+    {
+        if (refresh)
+            m_rig->statusWindow()->tick();
+        return texts(
+            *m_rig->statusWindow(), {"lblStatus", "lblUSB", "lblFault", "lblTask", "lblSave"});
+    }
 
 private slots:
-    void frame();
-    void childWindowsOneAtATime();
-    void taskItemsFollowTheCard();
-    void fileSaveCheckMarkShowsLogging();
+    void initTestCase() { QLocale::setDefault(QLocale::c()); }
+    void init()
+    {
+        m_rig = std::make_unique<testsupport::MainWindowRig>();
+        m_window = &m_rig->make();
+    }
+    void cleanup() { m_rig.reset(); }
+
+    // Started without a port, the window opens its status window. One window per item,
+    // brought to the front when chosen again, discarded when closed; configuration and
+    // calibration can only be closed, not shrunk.
+    void childWindows()
+    {
+        m_window->load();
+        QVERIFY(m_window->isVisible() && m_rig->state.portOpened == core::False
+            && !m_window->link().isPortOpen());
+        QPointer<QMdiSubWindow> first = m_window->childWindow(QStringLiteral("ViewStatus"));
+        QVERIFY(first && m_rig->prompts.shown.isEmpty());
+        // Until the first refresh only the port's fate is known; a port chosen
+        // meanwhile shows at the next.
+        QCOMPARE(status(false),
+            "Card Disconnected | USB : COM255 | COM not found | No Task Running  | Save");
+        m_rig->state.comPort = 7;
+        QCOMPARE(status(),
+            "Card Disconnected | USB : COM7 | COM not found |  No Task Running | Not Saving");
+        item("OptionsCardComm")->trigger();
+        item("ViewStatus")->trigger();
+        QCOMPARE(m_window->mdiArea()->subWindowList().size(), 2);
+        QCOMPARE(m_window->mdiArea()->activeSubWindow(), first.data());
+        first->close();
+        QVERIFY(!m_window->childWindow(QStringLiteral("ViewStatus")));
+        testsupport::processDeferredDeletes();
+        QVERIFY2(!first, "a closed child window is discarded");
+        item("ViewStatus")->trigger();
+        QVERIFY(m_rig->statusWindow());
+        for (const char *name : {"ViewStatus", "OptionsCardConfig", "OptionsCalibrate"}) {
+            const Qt::WindowFlags flags = m_window->openChild(QLatin1String(name))->windowFlags();
+            QVERIFY2(bool(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint))
+                        == (name == std::string_view("ViewStatus"))
+                    && flags.testFlag(Qt::WindowCloseButtonHint),
+                name);
+        }
+        for (const auto &[name, button] :
+            {std::pair {"TaskManager", "cmdOk"}, std::pair {"TaskManager", "cmdCancel"},
+                std::pair {"OptionsCalibrate", "cmdClose"}}) {
+            QTest::mouseClick(
+                namedChild<QPushButton>(*m_window->openChild(QLatin1String(name)), button),
+                Qt::LeftButton);
+            QVERIFY2(!m_window->childWindow(QLatin1String(name)), button);
+        }
+    }
+
+    // Start needs the card's answer; a running task can only be stopped. File > Save
+    // is checked while logging is on.
+    void itemsFollowTheState()
+    {
+        m_window->link().attachDevice(&m_rig->line);
+        const auto offered
+            = [this] { return item("TaskStart")->isEnabled() && !item("TaskStop")->isEnabled(); };
+        item("TaskStart")->trigger();
+        QVERIFY(offered());
+        m_rig->line.feed("V1.02\r");
+        item("TaskStart")->trigger();
+        QVERIFY(!item("TaskStart")->isEnabled() && item("TaskStop")->isEnabled());
+        item("TaskStop")->trigger();
+        QVERIFY(offered());
+        QCOMPARE(m_rig->line.written, QByteArray("@TA00\r@F\r"));
+        for (const auto logging : {core::True, core::False}) {
+            m_window->setSaveDialog([this, logging] { m_rig->state.savingActive = logging; });
+            item("FileSave")->trigger();
+            QCOMPARE(item("FileSave")->isChecked(), logging == core::True);
+        }
+    }
+
+    // The box about unsaved settings outlasts the task's start pause: the card must not
+    // be told to run after it was told to stop. About (once, not blocking) goes too.
+    void closeDuringTheStartPause()
+    {
+        const QString dir = m_rig->state.appPath = m_rig->filePath(QStringLiteral("gone/away"));
+        m_rig->prompts.whileModal = [] {
+            QEventLoop loop;
+            QTimer::singleShot(150, &loop, &QEventLoop::quit);
+            loop.exec();
+        };
+        m_window->show();
+        item("HelpAbout")->trigger();
+        item("HelpAbout")->trigger();
+        const auto about = m_window->findChildren<ui::FrmAbout *>();
+        QVERIFY(about.size() == 1 && about[0]->isVisible() && !about[0]->isModal());
+        m_window->link().attachDevice(&m_rig->line);
+        m_rig->line.feed("V1.02\r");
+        item("TaskStart")->trigger();
+        QVERIFY(m_window->close() && !m_window->isVisible() && !about[0]->isVisible());
+        QCOMPARE(m_rig->line.written, QByteArray("@TA00\r@F\r"));
+        const QStringList shown = boxes(m_rig->prompts);
+        QVERIFY2(shown.size() == 1
+                && shown[0].startsWith("Tarvane2020: The settings could not be saved.\n")
+                && shown[0].contains(dir + "/tarvo.con: ")
+                && shown[0].contains(dir + "/tarvs.con: ") && shown[0].endsWith(" E"),
+            qPrintable(shown.join(u'\n')));
+    }
+
+    // On the wire, logging: a log that cannot be written shows as the saving line's
+    // error, its reason as the tooltip, but only while lines are due. Unplugged, the
+    // status says so; back as another device under the same port, once it answers,
+    // the task it forgot starts again.
+    void cardUnpluggedAndPluggedBack()
+    {
+        auto before = std::make_unique<testsupport::PtyPair>();
+        testsupport::PtyPair after;
+        const QString entry = m_rig->filePath(QStringLiteral("COM1"));
+        QVERIFY(before->isValid() && after.isValid() && QFile::link(before->slavePath(), entry));
+        QVERIFY(QDir(m_rig->dir.path()).mkdir(QStringLiteral("logs")));
+        m_rig->state.comPort = 1;
+        m_rig->state.saveEnable[0] = core::True;
+        m_rig->state.saveFileName = m_rig->filePath(QStringLiteral("logs/log.csv"));
+        m_rig->state.savePeriodTicks = 1;
+        m_window->load();
+        QVERIFY2(m_window->findChildren<ui::FrmAbout *>().isEmpty(), "no splash was asked for");
+        QCOMPARE(before->waitForBytes(2), QByteArray("?\r"));
+        QVERIFY(before->writeToProgram("V1.23\r"));
+        QTRY_COMPARE(m_rig->state.cardConnected, core::True);
+        item("TaskStart")->trigger();
+        QCOMPARE(before->waitForBytes(9), QByteArray("@TA00\r@N\r"));
+        m_rig->state.savingActive = core::True;
+        emit m_window->saveTick();
+        QCOMPARE(
+            status(), "Card Connected. Ver.1.23 | USB : COM1 | No Faults | Task Running | Saving");
+        QVERIFY(QDir(m_rig->filePath(QStringLiteral("logs"))).removeRecursively());
+        emit m_window->saveTick();
+        const auto *save = namedChild<QLabel>(*m_rig->statusWindow(), "lblSave");
+        QCOMPARE(status(),
+            "Card Connected. Ver.1.23 | USB : COM1 | No Faults | Task Running | Saving Error");
+        QVERIFY(!save->toolTip().isEmpty() && save->toolTip() == m_window->logger().writeProblem());
+        before->closeMaster();
+        QVERIFY(QFile::remove(entry));
+        QTRY_COMPARE(m_rig->state.portLost, core::True);
+        QCOMPARE(status(), "Card Disconnected | USB : COM1 | COM lost | Task Running | Not Saving");
+        QVERIFY(save->toolTip().isEmpty());
+        QVERIFY2(!m_window->link().retryOpen(), "nothing to open while the device is away");
+        QVERIFY(QFile::link(after.slavePath(), entry) && m_window->link().retryOpen());
+        QCOMPARE(after.waitForBytes(2), QByteArray("?\r"));
+        QCOMPARE(status(),
+            "Card Disconnected | USB : COM1 | Card not found | Task Running | Not Saving");
+        QVERIFY(after.writeToProgram("V1.24\r"));
+        QCOMPARE(after.waitForBytes(9), QByteArray("@TA00\r@N\r"));
+        QCOMPARE(status(),
+            "Card Connected. Ver.1.24 | USB : COM1 | No Faults | Task Running | Saving Error");
+        item("FileExit")->trigger();
+        QCOMPARE(after.waitForBytes(3), QByteArray("@F\r"));
+        QVERIFY(!m_window->isVisible());
+        QCOMPARE(boxes(m_rig->prompts).size(), 1); // the failing log's own notice
+    }
+
+    // A set of conversion faults is shown once, one box at a time: a clean frame forgets
+    // it, and a box closing shows only the set standing then, if new. After a frame
+    // failing on channel 2 come those under its box, then those after it.
+    void conversionFaultBoxes_data()
+    {
+        QTest::addColumn<Frames>("underTheBox");
+        QTest::addColumn<Frames>("afterwards");
+        QTest::addColumn<Frames>("shown");
+        QTest::newRow("same, then a new set")
+            << Frames {} << Frames {{2}, {2, 5}, {2, 5}} << Frames {{2}, {2, 5}};
+        QTest::newRow("clean, then back") << Frames {} << Frames {{}, {2}} << Frames {{2}, {2}};
+        QTest::newRow("changed under the box")
+            << Frames {{2, 5}, {5}} << Frames {{5}} << Frames {{2}, {5}};
+        QTest::newRow("changed and back") << Frames {{5}, {2}} << Frames {} << Frames {{2}};
+        QTest::newRow("cleared") << Frames {{}} << Frames {} << Frames {{2}};
+        QTest::newRow("cleared and back") << Frames {{}, {2}} << Frames {} << Frames {{2}, {2}};
+    }
+    void conversionFaultBoxes()
+    {
+        QFETCH(Frames, underTheBox);
+        QFETCH(Frames, afterwards);
+        QFETCH(Frames, shown);
+        const auto feed = [this](const Frames &frames) {
+            for (const QList<int> &failing : frames) {
+                link::ChannelFailures failures;
+                for (int c : failing)
+                    failures.push_back({c, link::ConversionError::DivisionByZero});
+                emit m_window->link().conversionFailed(failures);
+            }
+        };
+        m_rig->prompts.whileModal = [&, first = true]() mutable {
+            if (std::exchange(first, false))
+                feed(underTheBox);
+        };
+        feed({{2}});
+        feed(afterwards);
+        QStringList expected;
+        for (const QList<int> &channels : shown) {
+            QStringList lines;
+            for (int c : channels)
+                lines << QStringLiteral("Division by zero%1").arg(c);
+            expected << QStringLiteral("Tarvane2020: %1 E").arg(lines.join(u'\n'));
+        }
+        QCOMPARE(boxes(m_rig->prompts), expected);
+    }
+
+    // Saving takes a new name with the default suffix; a cancel gives nothing.
+    void promptChooser()
+    {
+        // The dialog decides whether a typed name is a folder by looking in the working
+        // directory; an empty one keeps the outcome the same wherever the test runs.
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(m_rig->dir.path()));
+        const auto restore = qScopeGuard([&before] { QDir::setCurrent(before); });
+        ui::QtPrompts prompts;
+        const core::FileDialogOptions options {
+            QStringLiteral("Config Files (*.cfg)"), QStringLiteral("cfg"), {}};
+        for (const bool accept : {true, false}) {
+            QTimer::singleShot(0, [this, accept] {
+                auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+                QVERIFY(dialog && dialog->acceptMode() == QFileDialog::AcceptSave);
+                dialog->selectFile(m_rig->filePath(QStringLiteral("bench")));
+                accept ? static_cast<QDialog *>(dialog)->accept() : dialog->reject();
+            });
+            QCOMPARE(prompts.saveFileName(options),
+                accept ? std::optional(m_rig->filePath(QStringLiteral("bench.cfg")))
+                       : std::nullopt);
+        }
+    }
+
+    // Every window's texts fit at the program's fonts, live values at their widest. A
+    // new window is covered once its menu item is in the list below.
+    void everyWindowsTextFits()
+    {
+        QApplication::setFont(QFont(QStringLiteral("Sans Serif"), 9)); // the desktop's first
+        ui::useDesignFonts();
+        m_rig->state.ambientTemp = -23.45f;
+        m_rig->state.channelValues.fill(-1234.56f);
+        m_window = &m_rig->make(); // made after the fonts, as the program does
+        m_window->show();
+        QStringList clipped;
+        for (const char *name : {"ViewStatus", "ViewAnalogData", "ViewDigitalData", "ViewTrend",
+                 "TaskManager", "OptionsCardConfig", "OptionsCardComm", "OptionsCalibrate"}) {
+            QWidget *w = m_window->openChild(QLatin1String(name))->widget();
+            for (QTimer *timer : w->findChildren<QTimer *>()) // live texts replace design texts
+                QVERIFY(QMetaObject::invokeMethod(timer, "timeout"));
+            clipped += clippedTexts(*w);
+        }
+        clipped += clippedTexts(ui::FrmAbout(m_window));
+        clipped += clippedTexts(
+            logging::FrmSave(m_rig->state, m_window->logger(), m_rig->prompts, m_window));
+        QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(u'\n')));
+    }
 };
-
-void TestMainWindow::frame()
-{
-    MainWindowRig rig;
-    MdiDaq &window = rig.make();
-    QCOMPARE(window.windowTitle(), QStringLiteral("Tarvane 2020 ~ Data Acquisition Solution"));
-    QStringList actual;
-    for (QAction *top : window.menuBar()->actions()) {
-        QVERIFY2(top->menu(), "every menu bar entry is a menu");
-        QStringList items;
-        for (QAction *item : top->menu()->actions()) {
-            items.append(item->isSeparator() ? QStringLiteral("-") : item->text());
-            if (!item->isEnabled())
-                items.last() += QStringLiteral(" (disabled)");
-        }
-        actual.append(top->text() + QStringLiteral(": ") + items.join(QStringLiteral(", ")));
-    }
-    // Stop is offered only once a task runs.
-    QCOMPARE(actual,
-        (QStringList {
-            "File: Save, Exit",
-            "View: Analog Data, Digital Data, -, Trend, History, -, Status",
-            "Task: Start, Stop (disabled), -, Task Manager",
-            "Options: Card Configuration, Card Communication, -, Settings, Calibration",
-            "Help: Contents, About",
-        }));
-
-    // History, Settings and Contents do nothing: no window, no box.
-    const auto topLevels = QApplication::topLevelWidgets().size();
-    for (const char *item : {"ViewHistory", "OptionsSettings", "HelpContents"})
-        window.action(QString::fromLatin1(item))->trigger();
-    QCoreApplication::processEvents();
-    QVERIFY(window.mdiArea()->subWindowList().isEmpty());
-    QCOMPARE(QApplication::topLevelWidgets().size(), topLevels);
-    QVERIFY(rig.prompts.shown.isEmpty());
-
-    auto *tmrSave = window.findChild<QTimer *>(QStringLiteral("tmrSave"));
-    QVERIFY(tmrSave);
-    QCOMPARE(tmrSave->interval(), 1000);
-    QVERIFY2(tmrSave->isActive(), "the logger's timer runs from the start");
-    QSignalSpy ticks(&window, &MdiDaq::saveTick);
-    tmrSave->start(0);
-    QTRY_VERIFY_WITH_TIMEOUT(!ticks.isEmpty(), 5000);
-}
-
-void TestMainWindow::childWindowsOneAtATime()
-{
-    MainWindowRig rig;
-    MdiDaq &window = rig.make();
-    window.show();
-    QAction *viewStatus = window.action(QStringLiteral("ViewStatus"));
-    viewStatus->trigger();
-    QPointer<FrmStatus> first = rig.statusWindow();
-    QVERIFY(first);
-    window.action(QStringLiteral("OptionsCardComm"))->trigger();
-
-    // Chosen again, the open one comes to the front.
-    viewStatus->trigger();
-    QCOMPARE(window.mdiArea()->subWindowList().size(), 2);
-    QCOMPARE(rig.statusWindow(), first.data());
-    QCOMPARE(window.mdiArea()->activeSubWindow(), first->parentWidget());
-
-    // Closed, it is discarded; the next choice builds one whose load step runs again.
-    rig.state.comPort = 7;
-    first->parentWidget()->close();
-    QVERIFY(!window.childWindow(QStringLiteral("ViewStatus")));
-    processDeferredDeletes();
-    QVERIFY2(!first, "a closed child window is discarded");
-    viewStatus->trigger();
-    QVERIFY(rig.statusWindow());
-    QCOMPARE(rig.statusWindow()->findChild<QLabel *>(QStringLiteral("lblUSB"))->text(),
-        QStringLiteral("USB : COM7"));
-
-    // The configuration and calibration windows can only be closed, not shrunk.
-    for (const char *item : {"ViewStatus", "OptionsCardConfig", "OptionsCalibrate"}) {
-        const Qt::WindowFlags flags = window.openChild(QLatin1String(item))->windowFlags();
-        const bool resizable
-            = flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint);
-        QVERIFY2(resizable == (item == std::string_view("ViewStatus")), item);
-        QVERIFY2(flags & Qt::WindowCloseButtonHint, item);
-    }
-}
-
-void TestMainWindow::taskItemsFollowTheCard()
-{
-    MainWindowRig rig;
-    MdiDaq &window = rig.make();
-    QAction *start = window.action(QStringLiteral("TaskStart"));
-    QAction *stop = window.action(QStringLiteral("TaskStop"));
-    window.link().attachDevice(&rig.line);
-
-    // The card has not answered: the task cannot start.
-    start->trigger();
-    QVERIFY(start->isEnabled() && !stop->isEnabled());
-
-    rig.line.feed("V1.02\r");
-    start->trigger();
-    QVERIFY2(!start->isEnabled() && stop->isEnabled(), "a started task can only be stopped");
-    QVERIFY(rig.line.written.startsWith("@TA00\r"));
-
-    stop->trigger();
-    QVERIFY2(start->isEnabled() && !stop->isEnabled(), "a stopped task can only be started");
-    QVERIFY(rig.line.written.endsWith("@F\r"));
-}
-
-void TestMainWindow::fileSaveCheckMarkShowsLogging()
-{
-    MainWindowRig rig;
-    MdiDaq &window = rig.make();
-    QAction *fileSave = window.action(QStringLiteral("FileSave"));
-
-    // The item opens the logging dialog modally; cancelling it leaves logging off.
-    QString shownCaption;
-    QTimer::singleShot(0, [&shownCaption] {
-        if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
-            shownCaption = dialog->windowTitle();
-            dialog->reject();
-        }
-    });
-    fileSave->trigger();
-    QCOMPARE(shownCaption, QStringLiteral("Save"));
-    QVERIFY2(!fileSave->isChecked(), "a cancelled dialog does not check the item");
-
-    for (const auto logging : {tarv::core::True, tarv::core::False}) {
-        window.setSaveDialog([&rig, logging] { rig.state.savingActive = logging; });
-        fileSave->trigger();
-        QCOMPARE(fileSave->isChecked(), logging == tarv::core::True);
-    }
-}
 
 QTEST_MAIN(TestMainWindow)
 #include "tst_mainwindow.moc"

@@ -1,165 +1,177 @@
+// The trend window, its chart, and the task manager that picks the plotted channels.
 #include "support/fakeclock.h"
 #include "support/scriptedprompts.h"
+#include "support/testfiles.h"
 #include "ui/filledshape.h"
+#include "ui/trend/frmtaskmanager.h"
 #include "ui/trend/frmtrend.h"
 #include "ui/trend/trendchart.h"
 
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QLocale>
-#include <QPushButton>
-#include <QTimer>
 #include <QtTest>
-
-#include <memory>
+#include <QtWidgets>
 
 using namespace tarv;
+using testsupport::namedChild;
 
 namespace {
 
-// One open trend window with everything it depends on.
-struct Trend
+// Where a point of the 12000 x 12000 chart scale lands on the 1321 x 449 pixel chart.
+QPointF px(double x, double y)
 {
-    core::AcquisitionState state;
-    testsupport::FakeClock clock;
-    testsupport::ScriptedPrompts prompts;
-    std::unique_ptr<ui::FrmTrend> window = std::make_unique<ui::FrmTrend>(state, clock, prompts);
+    return {x * 1321 / 12000, y * 449 / 12000};
+}
+QPointF slotPoint(const ui::TrendModel &m, int c, int j)
+{
+    return px(
+        1000.0 + j * 10000.0 / m.pointCount, 11000.0 - m.history[c][j] * 10000.0 / m.trendRange);
+}
 
-    template<typename T> T *child(const QString &name)
-    {
-        T *found = window->findChild<T *>(name);
-        if (!found)
-            qFatal("no control named %s", qPrintable(name));
-        return found;
-    }
-    const ui::TrendModel &shown() { return child<ui::TrendChart>(QStringLiteral("pic"))->model(); }
-    QColor swatch(int c)
-    {
-        return child<ui::FilledShape>(QStringLiteral("shpColor%1").arg(c))->fillColor();
-    }
-    QComboBox *points() { return child<QComboBox>(QStringLiteral("cmbPoints")); }
-    QComboBox *colorChoice() { return child<QComboBox>(QStringLiteral("cmbColor")); }
-    QLineEdit *rangeText() { return child<QLineEdit>(QStringLiteral("txtRange")); }
-    void click(const char *name)
-    {
-        QTest::mouseClick(child<QPushButton>(QLatin1String(name)), Qt::LeftButton);
-    }
-    // One tick with every channel reading the given value.
-    void sample(float value)
-    {
-        state.channelValues.fill(value);
-        window->tick();
-    }
-    // Slots first..last of channel 0 as shown.
-    QList<float> drawn(int first, int last)
-    {
-        const auto &h = shown().history[0];
-        return QList<float>(h.begin() + first, h.begin() + last + 1);
-    }
-};
+// Aliased lines may round a coordinate either way, so look one pixel around.
+bool near(const QImage &image, QPointF at, const QColor &colour)
+{
+    const QPoint p(int(std::floor(at.x())), int(std::floor(at.y())));
+    for (int y = p.y() - 1; y <= p.y() + 1; ++y)
+        for (int x = p.x() - 1; x <= p.x() + 1; ++x)
+            if (image.rect().contains(x, y) && image.pixelColor(x, y) == colour)
+                return true;
+    return false;
+}
+
+// Smoothed text blends into black: in its box, channels off stay 0, those on are bright.
+bool textAt(const QImage &image, QPointF topLeft, const QColor &colour)
+{
+    const auto on = [](int pixel, int wanted) { return wanted ? pixel >= 160 : pixel == 0; };
+    const QRect box = QRect(topLeft.toPoint(), QSize(60, 20)) & image.rect();
+    for (int y = box.top(); y <= box.bottom(); ++y)
+        for (int x = box.left(); x <= box.right(); ++x)
+            if (const QColor p = image.pixelColor(x, y); on(p.red(), colour.red())
+                && on(p.green(), colour.green()) && on(p.blue(), colour.blue()))
+                return true;
+    return false;
+}
+
+QImage render(const ui::TrendModel &model)
+{
+    QImage image(1321, 449, QImage::Format_RGB32);
+    image.fill(QColor(200, 200, 200)); // anything the chart fails to paint shows
+    QPainter painter(&image);
+    ui::paintTrend(painter, image.size(), model);
+    return image;
+}
+
+void setChannel(ui::TrendModel &m, int c, float value, const QColor &colour, bool plotted = true)
+{
+    m.history[c].fill(value);
+    m.colors[c] = colour;
+    m.plotted[c] = plotted;
+}
 
 } // namespace
 
 class TestTrend : public QObject
 {
     Q_OBJECT
+    core::AcquisitionState m_state;
+    testsupport::FakeClock m_clock;
+    testsupport::ScriptedPrompts m_prompts;
+    std::unique_ptr<ui::FrmTrend> m_trend;
 
+    template<typename T = QComboBox> T *child(const char *name, int i = -1)
+    {
+        return namedChild<T>(*m_trend, name, i);
+    }
+    const ui::TrendModel &shown() { return child<ui::TrendChart>("pic")->model(); }
+    void click(const char *name) { QTest::mouseClick(child<QPushButton>(name), Qt::LeftButton); }
+    void sample(float value)
+    {
+        m_state.channelValues.fill(value);
+        m_trend->tick();
+    }
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale::c()); }
-
-    // Where the newest sample goes is spanChangesKeepTheHistory's business. Each
-    // legend value is shown as its own channel's input type asks.
-    void ticksEverySecondAndLabelsTheChart()
+    void init()
     {
-        Trend t;
-        t.state.plotEnable[2] = core::True;
-        t.state.channelValues.fill(-1.0f);
-        t.state.channelValues[5] = 21.456f;
-        t.state.inputType[5] = 4; // PT-100: one decimal
-        auto *timer = t.child<QTimer>(QStringLiteral("tmrTrend"));
-        QVERIFY(timer->isActive());
-        QCOMPARE(timer->interval(), 1000);
-        // Nothing but the grid until the first tick.
-        QVERIFY(t.shown().endTime.isEmpty());
-        QCOMPARE(t.shown().plotted, (std::array<bool, 8> {}));
+        m_state = {};
+        m_prompts = {};
+        m_trend = std::make_unique<ui::FrmTrend>(m_state, m_clock, m_prompts);
+    }
 
-        t.window->tick();
-        const ui::TrendModel &m = t.shown();
-        QCOMPARE((QStringList {m.startTime, m.endTime, m.bottomLabel, m.topLabel}),
-            (QStringList {"18:11:33", "18:11:43", "  0", "100"}));
+    // The boxes show the flags (not exactly true: clear); only OK writes them back.
+    void taskManager()
+    {
+        m_state.plotEnable[1] = m_state.plotEnable[2] = m_state.saveEnable[0]
+            = m_state.saveEnable[7] = core::True;
+        m_state.plotEnable[6] = 1;
+        const QString before
+            = QStringLiteral("#-x#x-#x-#--#--#--#--#-x"); // # fixed, x ticked, - clear
+        for (const auto &[button, shown] :
+            {std::pair {"cmdCancel", before}, std::pair {"cmdOk", before},
+                std::pair {"", QStringLiteral("#--#x-#--#x-#-x#--#--#-x")}}) {
+            ui::FrmTaskManager w(m_state);
+            w.show();
+            const auto box
+                = [&w](const char *name, int c) { return namedChild<QCheckBox>(w, name, c); };
+            QString ticks;
+            for (int c = 0; c < 8; ++c)
+                for (const char *name : {"chkScan", "chkPlot", "chkSave"})
+                    ticks += box(name, c)->isChecked() ? (box(name, c)->isEnabled() ? "x" : "#")
+                                                       : "-";
+            QCOMPARE(ticks, shown);
+            if (!*button)
+                break;
+            for (QCheckBox *tick : {box("chkPlot", 3), box("chkPlot", 2), box("chkSave", 4)})
+                QTest::mouseClick(tick, Qt::LeftButton, {}, QPoint(6, tick->height() / 2));
+            box("chkSave", 0)->setTristate(true);
+            box("chkSave", 0)->setCheckState(Qt::PartiallyChecked);
+            QTest::mouseClick(namedChild<QPushButton>(w, button), Qt::LeftButton);
+            QVERIFY(!w.isVisible());
+        }
+    }
+
+    // Set Range reads the leading number, below 1 as 1, and ignores one no float holds.
+    // A new window starts afresh: a tick labels the axes, plots the chosen channels in
+    // their swatch colours (white on any desktop) and formats each legend value.
+    void trendTicks()
+    {
+        for (const auto &[typed, expected] : {std::pair {"0.5", "1 1"},
+                 std::pair {"9e99", "9e99 1"}, std::pair {"12ab", "12ab 12"}}) {
+            child<QLineEdit>("txtRange")->setText(QLatin1String(typed));
+            click("cmdRangeSet");
+            sample(33);
+            QCOMPARE(child<QLineEdit>("txtRange")->text() + u' ' + shown().topLabel,
+                QLatin1String(expected));
+        }
+        child("cmbPoints")->setCurrentIndex(3);
+        m_prompts.queueColor(0xff0000);
+        click("cmdChangeColor");
+        sample(33);
+        m_trend = std::make_unique<ui::FrmTrend>(m_state, m_clock, m_prompts);
+        QCOMPARE(child("cmbPoints")->currentText() + u' ' + child<QLineEdit>("txtRange")->text(),
+            "10 100");
+        QVERIFY(shown().endTime.isEmpty() && shown().plotted == (std::array<bool, 8> {}));
+        m_state.plotEnable[2] = core::True;
+        m_state.channelValues = {-1, -1, -1, -1, -1, 21.456f, -1, -1};
+        m_state.inputType[5] = 4; // PT-100: one decimal
+        m_trend->tick();
+        const ui::TrendModel &m = shown();
+        QCOMPARE(QStringList({m.startTime, m.endTime, m.bottomLabel, m.topLabel}).join(u'|'),
+            "18:11:33|18:11:43|  0|100");
         QCOMPARE(m.plotted,
             (std::array<bool, 8> {false, false, true, false, false, false, false, false}));
-        // A swatch nobody coloured draws white, whatever the desktop's colours.
-        QCOMPARE(m.colors[2], QColor(Qt::white));
-        for (int c = 0; c < 8; ++c)
-            QCOMPARE(t.child<QLabel>(QStringLiteral("lblData%1").arg(c))->text(),
-                c == 5 ? QStringLiteral("21.5") : QStringLiteral("-1.00"));
+        QCOMPARE(QList<float>(m.history[0].begin(), m.history[0].begin() + 11),
+            QList<float>(10, 0) << -1);
+        QStringList legend;
+        for (int c = 0; c < 8; ++c) {
+            QCOMPARE(m.colors[c], QColor(Qt::white));
+            legend << child<QLabel>("lblData", c)->text();
+        }
+        QCOMPARE(legend.join(u' '), "-1.00 -1.00 -1.00 -1.00 -1.00 21.5 -1.00 -1.00");
+        // The chart keeps what the tick drew: a repaint between ticks shows the trace.
+        QVERIFY(near(child<ui::TrendChart>("pic")->grab().toImage(), px(6000, 11000), Qt::white));
     }
 
-    // A span change takes effect at the next tick and keeps the history: a wider
-    // span shows older slots again, a narrower one shifts them out.
-    void spanChangesKeepTheHistory()
-    {
-        Trend t;
-        for (float v = 1; v <= 12; ++v)
-            t.sample(v);
-        QCOMPARE(t.drawn(0, 10), QList<float>({2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
-
-        // Wider: the slots beyond the old span were never written and show as 0.
-        t.points()->setCurrentIndex(4);
-        QCOMPARE(t.shown().pointCount, 10);
-        t.sample(13);
-        QCOMPARE(t.shown().pointCount, 500);
-        QCOMPARE(t.shown().startTime, QStringLiteral("18:03:23")); // 500 s before now
-        QCOMPARE(t.drawn(0, 9), QList<float>({3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
-        QCOMPARE(t.drawn(10, 499), QList<float>(490, 0));
-        QCOMPARE(t.shown().history[0][500], 13.0f);
-        for (float v = 14; v <= 20; ++v)
-            t.sample(v);
-
-        // Narrower: slots 0..9 hold samples of the wide span until shifted out,
-        // and the slots beyond keep theirs.
-        t.points()->setCurrentIndex(0);
-        t.sample(21);
-        QCOMPARE(t.drawn(0, 10), QList<float>({11, 12, 0, 0, 0, 0, 0, 0, 0, 0, 21}));
-        QCOMPARE(t.drawn(493, 500), QList<float>({13, 14, 15, 16, 17, 18, 19, 20}));
-        // Every channel shifts alike, plotted or not.
-        QCOMPARE(t.shown().history[7], t.shown().history[0]);
-
-        // No entry selected leaves the span alone.
-        t.points()->setCurrentIndex(-1);
-        t.sample(22);
-        QCOMPARE(t.shown().pointCount, 10);
-    }
-
-    // Set Range reads the leading number; below 1 the text becomes "1", and a value
-    // no single-precision range holds leaves the range as it was.
-    void rangeIsReadAsALeadingNumber_data()
-    {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<bool>("reset"); // the text becomes "1"
-        QTest::addColumn<float>("range");
-        QTest::newRow("not a number") << "abc" << true << 1.0f;
-        QTest::newRow("below one") << "0.5" << true << 1.0f;
-        QTest::newRow("fraction") << "12.7" << false << 12.7f;
-        QTest::newRow("trailing letters") << "12ab" << false << 12.0f;
-        QTest::newRow("too large for the range") << "9e99" << false << 100.0f;
-    }
-    void rangeIsReadAsALeadingNumber()
-    {
-        QFETCH(QString, typed);
-        QFETCH(bool, reset);
-        QFETCH(float, range);
-        Trend t;
-        t.rangeText()->setText(typed);
-        t.click("cmdRangeSet");
-        QCOMPARE(t.rangeText()->text(), reset ? QStringLiteral("1") : typed);
-        t.window->tick();
-        QCOMPARE(t.shown().trendRange, range);
-    }
-
-    void changeColorRecoloursTheChosenChannel_data()
+    // Change recolours the channel chosen by position or by name, or none.
+    void trendColour_data()
     {
         QTest::addColumn<int>("selected");
         QTest::addColumn<QString>("typed");
@@ -167,71 +179,74 @@ private slots:
         QTest::addColumn<int>("changed");
         QTest::newRow("first entry, black is a colour") << 0 << QString() << qint64(0) << 0;
         QTest::newRow("last entry") << 7 << QString() << qint64(0xff8000) << 7;
-        QTest::newRow("cancelled") << 4 << QString() << -1LL << -1;
-        QTest::newRow("typed text selects nothing") << 2 << "Channel 9" << qint64(0x00ff00) << -1;
+        QTest::newRow("typed, no entry") << 2 << "Channel 9" << qint64(0x00ff00) << -1;
         QTest::newRow("typed name of an entry") << 2 << "Channel 6" << qint64(0x0000ff) << 6;
     }
-    void changeColorRecoloursTheChosenChannel()
+    void trendColour()
     {
         QFETCH(int, selected);
         QFETCH(QString, typed);
         QFETCH(qint64, answer);
         QFETCH(int, changed);
-        Trend t;
-        t.state.plotEnable.fill(core::True);
-        const QColor standard = t.swatch(0);
-        t.colorChoice()->setCurrentIndex(selected);
+        child("cmbColor")->setCurrentIndex(selected);
         if (!typed.isNull()) {
-            t.colorChoice()->lineEdit()->selectAll();
-            QTest::keyClicks(t.colorChoice()->lineEdit(), typed);
+            child("cmbColor")->lineEdit()->selectAll();
+            QTest::keyClicks(child("cmbColor")->lineEdit(), typed);
         }
-        t.prompts.queueColor(answer < 0 ? std::nullopt : std::optional(std::uint32_t(answer)));
-        t.click("cmdChangeColor");
-        QCOMPARE(t.prompts.colorRequests, 1);
-        t.window->tick();
+        m_prompts.queueColor(answer < 0 ? std::nullopt : std::optional(std::uint32_t(answer)));
+        click("cmdChangeColor");
+        m_state.plotEnable.fill(core::True);
+        m_trend->tick();
         for (int c = 0; c < 8; ++c) {
-            const QColor expected = c == changed ? QColor::fromRgb(QRgb(answer)) : standard;
-            QCOMPARE(t.swatch(c), expected);
-            QCOMPARE(t.shown().colors[c], expected);
+            const QColor expected
+                = c == changed ? QColor::fromRgb(QRgb(answer)) : QColor(Qt::white);
+            QVERIFY(child<ui::FilledShape>("shpColor", c)->fillColor() == expected
+                && shown().colors[c] == expected);
         }
     }
 
-    // Span, range, colours and history belong to the window, not the shared state.
-    void reopeningStartsAfresh()
+    // Values avoid the grid lines so each probe sees one trace. Higher channels lie
+    // over lower ones, and every trace over the texts.
+    void chart()
     {
-        Trend t;
-        t.points()->setCurrentIndex(3);
-        t.rangeText()->setText(QStringLiteral("50"));
-        t.click("cmdRangeSet");
-        t.prompts.queueColor(0xff0000);
-        t.click("cmdChangeColor");
-        t.sample(33);
-
-        t.window.reset();
-        t.window = std::make_unique<ui::FrmTrend>(t.state, t.clock, t.prompts);
-        QCOMPARE(t.rangeText()->text(), QStringLiteral("100"));
-        t.sample(0);
-        const ui::TrendModel &m = t.shown();
-        QCOMPARE(m.pointCount, 10);
-        QCOMPARE(m.trendRange, 100.0f);
-        QCOMPARE(m.colors[0], QColor(Qt::white));
-        for (const auto &history : m.history)
-            QVERIFY2(std::all_of(history.begin(), history.end(), [](float v) { return v == 0; }),
-                "history starts empty");
-    }
-
-    // The chart keeps what the last tick drew, so an exposure between ticks
-    // repaints the traces rather than a blank surface.
-    void repaintBetweenTicksShowsTheLastDrawing()
-    {
-        Trend t;
-        t.state.plotEnable[0] = core::True;
-        t.prompts.queueColor(0xff0000);
-        t.click("cmdChangeColor");
-        t.sample(0);
-        const QImage image = t.child<ui::TrendChart>(QStringLiteral("pic"))->grab().toImage();
-        // The flat trace lies on the bottom grid line, drawn over it.
-        QCOMPARE(image.pixelColor(605, 411), QColor(255, 0, 0));
+        ui::TrendModel m;
+        setChannel(m, 0, 45, Qt::red);
+        m.history[0][5] = 85; // a spike: steep segments up to slot 5 and down again
+        setChannel(m, 1, 15, Qt::blue);
+        setChannel(m, 2, 75, Qt::yellow, false);
+        setChannel(m, 3, 110, Qt::magenta); // above the range: over the top, not clamped
+        setChannel(m, 4, -3.9f, QColor(255, 128, 0)); // below zero: across the time texts
+        setChannel(m, 5, 35, QColor(128, 0, 255));
+        setChannel(m, 6, 35, Qt::white);
+        m.endTime = QStringLiteral("88:88:88");
+        m.startTime = QStringLiteral("18:11:33");
+        m.bottomLabel = QStringLiteral("  0");
+        m.topLabel = QStringLiteral("100");
+        const QImage image = render(m);
+        const QColor grid(64, 64, 64);
+        for (int k = 0; k <= 10; ++k)
+            QVERIFY(near(image, px(1000 + 1000 * k, 5250), grid)
+                && near(image, px(5250, 1000 + 1000 * k), grid));
+        QVERIFY(image.pixelColor(px(500, 5250).toPoint()) == Qt::black);
+        for (int j = 0; j < m.pointCount; ++j) {
+            const auto mid
+                = [&](int c) { return (slotPoint(m, c, j) + slotPoint(m, c, j + 1)) / 2; };
+            QVERIFY2(near(image, mid(1), Qt::blue) && near(image, mid(4), m.colors[4])
+                    && near(image, mid(6), Qt::white) && !near(image, mid(5), m.colors[5])
+                    && !near(image, mid(2), Qt::yellow),
+                qPrintable(QString::number(j)));
+        }
+        QVERIFY(near(image, slotPoint(m, 3, 4), Qt::magenta));
+        const QPointF apex = slotPoint(m, 0, 5);
+        QVERIFY(near(image, apex, Qt::red) && !near(image, apex - QPointF(0, 3), Qt::red));
+        QVERIFY(near(image, (slotPoint(m, 0, 4) + apex) / 2, Qt::red));
+        // The texts start at their corner points, in their colours, under the traces.
+        QVERIFY(
+            textAt(image, px(10700, 11250), Qt::green) && textAt(image, px(700, 11250), Qt::green));
+        QVERIFY(textAt(image, px(500, 10750), Qt::cyan) && textAt(image, px(500, 750), Qt::cyan));
+        for (double x = px(10720, 0).x(); x < px(10990, 0).x(); ++x)
+            QVERIFY2(near(image, {x, slotPoint(m, 4, 9).y()}, m.colors[4]),
+                qPrintable(QString::number(x)));
     }
 };
 
