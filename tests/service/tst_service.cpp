@@ -18,6 +18,8 @@
 #include <QTest>
 
 #include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <memory>
 
 using namespace tarv;
@@ -135,6 +137,7 @@ private slots:
     void exitCodes_data();
     void exitCodes();
     void unitSignals();
+    void permissionDeniedIsExplained();
 };
 
 void TestService::logsAsTheDesktopLoggerDoes_data()
@@ -327,6 +330,29 @@ void TestService::unitSignals()
     QCOMPARE(rig.pty.waitForBytes(3), QByteArray("@F\r"));
     QCOMPARE(exitCodeOf(service), 0);
     QCOMPARE(service.exitStatus(), QProcess::NormalExit);
+}
+
+// The most common first day: a user outside the dialout group. Root may open any
+// device, so the service runs as nobody here.
+void TestService::permissionDeniedIsExplained()
+{
+    if (::geteuid() != 0)
+        QSKIP("needs root to run the service as another user");
+    Rig rig;
+    QVERIFY(rig.plugIn(rig.pty));
+    QFile::setPermissions(rig.dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+            | QFile::ReadOther | QFile::ExeOther);
+    ::chmod(QFile::encodeName(rig.pty.slavePath()).constData(), 0600);
+    QProcess service;
+    service.start(QStringLiteral("runuser"),
+        {"-u", "nobody", "--", TARV_SERVICE_PATH, "--dir", rig.dir.path(), "--no-log"});
+    QByteArray err;
+    QVERIFY(QTest::qWaitFor(
+        [&] { return (err += service.readAllStandardError()).contains("dialout"); }, 5000));
+    QVERIFY2(err.contains("<4>COM 1 not open: permission denied on " + rig.pty.slavePath().toUtf8()),
+        err.constData());
+    service.terminate();
+    QCOMPARE(exitCodeOf(service), 0);
 }
 
 QTEST_GUILESS_MAIN(TestService)

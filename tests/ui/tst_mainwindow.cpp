@@ -1,7 +1,7 @@
 // The main window: child windows, start and close, the card unplugged, fault boxes;
 // the status window, the file chooser, and a guard that every text fits.
 #include "link/cardlink.h"
-#include "logging/frmsave.h"
+#include "ui/logging/frmsave.h"
 #include "logging/logger.h"
 #include "support/mainwindowrig.h"
 #include "support/ptypair.h"
@@ -126,6 +126,9 @@ private slots:
         // meanwhile shows at the next.
         QCOMPARE(status(false),
             "Card Disconnected | USB : COM255 | COM not found | No Task Running  | Save");
+        const QString reason = namedChild<QLabel>(*m_rig->statusWindow(), "lblFault")->toolTip();
+        QVERIFY2(reason.startsWith("no device for COM 255; tried " + m_rig->filePath("COM255")),
+            qPrintable(reason));
         m_rig->state.comPort = 7;
         QCOMPARE(status(),
             "Card Disconnected | USB : COM7 | COM not found |  No Task Running | Not Saving");
@@ -348,7 +351,7 @@ private slots:
         }
         clipped += clippedTexts(ui::FrmAbout(m_window));
         clipped += clippedTexts(
-            logging::FrmSave(m_rig->state, m_window->logger(), m_rig->prompts, m_window));
+            ui::FrmSave(m_rig->state, m_window->logger(), m_rig->prompts, m_window));
         QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(u'\n')));
     }
 };

@@ -1,4 +1,4 @@
-#include "logging/frmsave.h"
+#include "ui/logging/frmsave.h"
 #include "support/logrig.h"
 #include "support/testfiles.h"
 
@@ -65,7 +65,7 @@ private slots:
         s.separatorMode = core::Integer(shown[0]);
         s.saveInterval = core::Integer(shown[1]);
         s.savingActive = True;
-        logging::FrmSave dialog(s, rig.logger, rig.prompts);
+        ui::FrmSave dialog(s, rig.logger, rig.prompts);
         dialog.show();
         const auto text = [&](const QString &name) {
             return testsupport::namedChild<QLineEdit>(dialog, qPrintable(name));
