@@ -17,9 +17,8 @@ namespace {
 
 constexpr int None = -1; // no ConversionError
 
-// Frame, outcome, the eight counts, the ambient.
+// Frame, outcome, then the counts and ambient, or input and output lines (bit n: line n).
 using AnalogCase = std::tuple<QString, DecodeOutcome, QList<int>, float>;
-// Frame, outcome, input and output lines (bit n for line n; -1 all on).
 using DigitalCase = std::tuple<QString, DecodeOutcome, int, int>;
 // Input type, range, raw count, ambient, value, ConversionError or None.
 using ChannelCase = std::tuple<int, double, int, float, double, int>;
@@ -30,8 +29,7 @@ Q_DECLARE_METATYPE(AnalogCase)
 Q_DECLARE_METATYPE(DigitalCase)
 Q_DECLARE_METATYPE(ChannelCase)
 
-// Received text to values: the frame decoders, the channel conversion, and the
-// temperature solvers against the plain scans they stand in for.
+// Received text to values: decoding, conversion, and the solvers against the plain scans.
 class TestConversion : public QObject
 {
     Q_OBJECT
@@ -40,8 +38,8 @@ class TestConversion : public QObject
 
     // Channel 3 is left to each test. The others read 1000 counts and fail in ways
     // that must not stop it: 10 V uncalibrated (zero = span), PT-100 without its
-    // 0 deg C count, raw - zero beyond 16 bits, 0/0 on the live-zero scale, a
-    // thermocouple with zero = span; channels 2 (200 mV) and 5 (10 V) are fine.
+    // 0 deg C count, raw - zero beyond 16 bits on 10 V and on a thermocouple, 0/0 on
+    // the live-zero scale, a thermocouple with zero = span; channel 2 (200 mV) is fine.
     core::AcquisitionState wired() const
     {
         core::AcquisitionState s = m_tables;
@@ -56,7 +54,9 @@ class TestConversion : public QObject
         s.inputType[1] = 4;
         s.rtdCal[1] = 0;
         s.inputType[2] = 3;
-        s.zero10V[4] = -32768;
+        s.zero10V[4] = s.zero200mV[5] = -32768;
+        s.span10V[4] = s.span200mV[5] = -1000;
+        s.inputType[5] = 6;
         s.inputType[6] = 2;
         s.zero200mV[6] = s.span200mV[6] = 1000;
         s.inputType[7] = 5;
@@ -134,6 +134,7 @@ private slots:
         QTest::addColumn<DigitalCase>("row");
         using enum DecodeOutcome;
         QTest::newRow("either case") << DigitalCase {"0a5F9AfE\r", Accepted, 0x0A5F, 0x9AFE};
+        QTest::newRow("all off") << DigitalCase {"00000000\r", Accepted, 0, 0};
         QTest::newRow("G in the inputs") << DigitalCase {"00G00000\r", NotHexadecimal, -1, -1};
         QTest::newRow("blank in the outputs") << DigitalCase {"0000000 \r", NotHexadecimal, -1, -1};
     }
@@ -173,8 +174,7 @@ private slots:
         QTest::newRow("K") << ChannelCase {6, 10, 1000, 25, scan(k, 1569, 200), None};
         QTest::newRow("type 7 passes the count") << ChannelCase {7, 10, -1234, 25, -1234, None};
         QTest::newRow("beyond a single") << ChannelCase {0, 1e300, 16000, 25, 42, overflow};
-        // The junction's element must lie in the table (read as 0 mV where not loaded)
-        // and its temperature within 16 bits.
+        // A junction's element must lie in its table (0 mV where not loaded), in 16 bits.
         QTest::newRow("J junction at 2000") << ChannelCase {5, 10, 0, 2000, 0, None};
         QTest::newRow("J junction at -1") << ChannelCase {5, 10, 0, -0.6f, 42, range};
         QTest::newRow("J junction at 2001") << ChannelCase {5, 10, 0, 2001, 42, range};
@@ -196,7 +196,7 @@ private slots:
         s.ambientTemp = ambient;
         using E = ConversionError;
         link::ChannelFailures expected {{0, E::DivisionByZero}, {1, E::DivisionByZero},
-            {4, E::Overflow}, {6, E::DivisionByZero}, {7, E::DivisionByZero}};
+            {4, E::Overflow}, {5, E::Overflow}, {6, E::DivisionByZero}, {7, E::DivisionByZero}};
         if (error != None)
             expected.insert(expected.begin() + 2, {3, E(error)});
         const link::ChannelFailures failures = link::ConvertChannels(s);
@@ -209,7 +209,7 @@ private slots:
         QVERIFY(std::isnan(s.channelValues[6]));
         QCOMPARE(QList<float>({s.channelValues[1], s.channelValues[2], s.channelValues[4],
                      s.channelValues[5], s.channelValues[7]}),
-            QList<float>({42, 0.5f, 42, 0.3125f, 42}));
+            QList<float>({42, 0.5f, 42, 42, 42}));
     }
 
     // Bit for bit the plain scans' answers: random inputs, PT-100 counts dense near the
