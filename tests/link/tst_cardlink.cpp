@@ -119,7 +119,7 @@ class TestCardLink : public QObject
             QList({False, True, True}));
         const std::clock_t cpu = std::clock();
         QTest::qWait(150); // for something that must not happen
-        QVERIFY2(std::clock() - cpu < CLOCKS_PER_SEC / 20, "busy on a vanished device");
+        QVERIFY2(std::clock() - cpu < CLOCKS_PER_SEC / 10, "busy on a vanished device");
         QCOMPARE(lost.count(), 1);
         QVERIFY(!m_link->retryOpen()); // nowhere to look yet
         m_device = "/nonexistent/tty";
