@@ -4,8 +4,9 @@
 # damaged frames, quiet spells, the port vanishing and coming back), every window
 # open and a log line every second, then checks the counts, the log and the memory.
 #   tools/soak.sh [SECONDS] [tarvsoak options]   (default 120 s; e.g. 3600 --seed 7)
-# Works in build/soak, where the log (soak.csv) stays for a look afterwards. Exits
-# non-zero when a check failed or the program crashed.
+# With --headless the service runs instead of the main window.
+# Works in build/soak (build/soak-headless), where the log (soak.csv) stays for a look
+# afterwards. Exits non-zero when a check failed or the program crashed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-120}
@@ -17,6 +18,7 @@ cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$dir" --target tarvsoak tarvsim -j"$(nproc)"
 
 work="$dir/soak"
+case " $* " in *" --headless "*) work="$dir/soak-headless" ;; esac
 rm -rf "$work"
 # A crashed run leaves no one to stop its simulated card.
 trap 'pkill -f -- "tarvsim --dir $work " || true' EXIT

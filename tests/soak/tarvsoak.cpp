@@ -1,5 +1,6 @@
 // A long run of the whole program under a hostile line: the main window (offscreen)
-// with every window open and every channel plotted, logging a line every second,
+// with every window open and every channel plotted (or, with --headless, the service
+// reading the same settings from its files), logging a line every second,
 // fed by the simulated card flat out with split and merged writes, junk, over-long
 // lines, damaged frames, quiet spells and the port vanishing and coming back.
 //
@@ -7,13 +8,15 @@
 // was accepted and nothing else; every line it spoiled was thrown away, one for one;
 // the log holds one line per counted second, numbered without a gap; each loss of
 // the port was mended and the task restarted; resident memory grew less than 2 MB
-// after the warm-up; no message box was needed. It ends 0 only when all hold.
+// after the warm-up; no message box (or journal error) was needed. It ends 0 only when all hold.
 //
-// Usage: tarvsoak [--seconds N] [--warmup W] [--seed S] [--keep DIR]
+// Usage: tarvsoak [--headless] [--seconds N] [--warmup W] [--seed S] [--keep DIR]
 
 #include "core/clock.h"
+#include "core/settingsfiles.h"
 #include "link/cardlink.h"
 #include "logging/logger.h"
+#include "service/acquisitionservice.h"
 #include "support/endtoend.h"
 #include "support/scriptedprompts.h"
 #include "ui/main/mdidaq.h"
@@ -75,7 +78,8 @@ int main(int argc, char **argv)
     parser.addOptions({{"seconds", "Length of the run after start-up (default 120).", "N", "120"},
         {"warmup", "Seconds before memory is measured (default a quarter, at most 300).", "W"},
         {"seed", "Seed for the card's faults.", "S", "1"},
-        {"keep", "Work in DIR and leave the log there, instead of a scratch directory.", "DIR"}});
+        {"keep", "Work in DIR and leave the log there, instead of a scratch directory.", "DIR"},
+        {"headless", "Run the service instead of the main window."}});
     parser.process(app);
     const int seconds = std::max(10, parser.value("seconds").toInt());
     const int warmup
@@ -105,37 +109,69 @@ int main(int argc, char **argv)
                 parser.value("seed")}))
         return fail("the simulated card did not start: " + simOut);
 
+    const QString logPath = QDir(dir).filePath(QStringLiteral("soak.csv"));
     testsupport::ScriptedPrompts prompts;
     core::SystemClock clock;
-    ui::MdiDaq window(state, prompts, clock, ui::MdiDaqOptions {0ms});
-    window.resize(1280, 960);
-    window.load();
-    for (const char *child : {"ViewAnalogData", "ViewDigitalData", "ViewTrend", "TaskManager",
-             "OptionsCalibrate", "OptionsCardConfig", "OptionsCardComm"})
-        if (!window.openChild(QString::fromLatin1(child)))
-            std::fprintf(stderr, "tarvsoak: could not open %s\n", child);
-    if (!runUntil([&] { return state.cardConnected == core::True; }, 10s))
-        return fail("the card did not answer");
-
-    const QString logPath = QDir(dir).filePath(QStringLiteral("soak.csv"));
-    state.saveFileName = logPath;
-    state.useChannelHeaders = core::True;
-    state.saveInterval = state.saveIntervalUnit = state.stampMode = 1;
-    if (const auto started = window.logger().start(); !started.ok)
-        return fail("logging: " + started.error);
-    window.action(QStringLiteral("TaskStart"))->trigger();
-
-    // The logger hears each tick first and does not change the state, so this sees
-    // what it saw.
+    std::unique_ptr<ui::MdiDaq> window;
+    QStringList journalErrors;
+    service::Journal journal(
+        [&](const QByteArray &line) {
+            if (line.startsWith("<3>"))
+                journalErrors << QString::fromUtf8(line.trimmed());
+        },
+        [](const QByteArray &) {});
+    std::unique_ptr<service::AcquisitionService> service;
+    // The logger hears each tick first and does not change the state, so the count
+    // sees what it saw.
     qint64 countedSeconds = 0;
-    QObject::connect(&window, &ui::MdiDaq::saveTick, &window, [&] {
-        countedSeconds += state.cardConnected == core::True && state.savingActive == core::True;
-    });
+    core::AcquisitionState *live = &state;
+    const auto countTick = [&] {
+        countedSeconds += live->cardConnected == core::True && live->savingActive == core::True;
+    };
+    const auto logEverySecond = [&](core::AcquisitionState &s) {
+        s.saveFileName = logPath;
+        s.useChannelHeaders = core::True;
+        s.saveInterval = s.saveIntervalUnit = s.stampMode = 1;
+    };
+    if (parser.isSet("headless")) {
+        // The service reads what the operator's files say, as it does on a rig.
+        logEverySecond(state);
+        core::writeComPortFile(state);
+        core::SaveCardSettings(state);
+        core::SaveLogSettings(state);
+        service::ServiceOptions options;
+        options.dir = dir;
+        options.tableDirs = {QStringLiteral(TARV_SOURCE_DIR "/data")};
+        service = std::make_unique<service::AcquisitionService>(options, clock, journal);
+        if (!service->start())
+            return fail(QStringLiteral("the service did not start: ") + journalErrors.join(' '));
+        live = &service->state();
+        QObject::connect(service->findChild<QTimer *>(QStringLiteral("tmrSave")), &QTimer::timeout,
+            service.get(), countTick);
+        if (!runUntil([&] { return live->taskRunning == core::True; }, 10s))
+            return fail("the card did not answer");
+    } else {
+        window = std::make_unique<ui::MdiDaq>(state, prompts, clock, ui::MdiDaqOptions {0ms});
+        window->resize(1280, 960);
+        window->load();
+        for (const char *child : {"ViewAnalogData", "ViewDigitalData", "ViewTrend", "TaskManager",
+                 "OptionsCalibrate", "OptionsCardConfig", "OptionsCardComm"})
+            if (!window->openChild(QString::fromLatin1(child)))
+                std::fprintf(stderr, "tarvsoak: could not open %s\n", child);
+        if (!runUntil([&] { return state.cardConnected == core::True; }, 10s))
+            return fail("the card did not answer");
+        logEverySecond(state);
+        if (const auto started = window->logger().start(); !started.ok)
+            return fail("logging: " + started.error);
+        window->action(QStringLiteral("TaskStart"))->trigger();
+        QObject::connect(window.get(), &ui::MdiDaq::saveTick, window.get(), countTick);
+    }
+
     int losses = 0, returns = 0, restarts = 0;
-    link::CardLink &cardLink = window.link();
-    QObject::connect(&cardLink, &link::CardLink::portLost, &window, [&] { ++losses; });
-    QObject::connect(&cardLink, &link::CardLink::portReopened, &window, [&] { ++returns; });
-    QObject::connect(&cardLink, &link::CardLink::taskStateChanged, &window,
+    link::CardLink &cardLink = window ? window->link() : service->link();
+    QObject::connect(&cardLink, &link::CardLink::portLost, &cardLink, [&] { ++losses; });
+    QObject::connect(&cardLink, &link::CardLink::portReopened, &cardLink, [&] { ++returns; });
+    QObject::connect(&cardLink, &link::CardLink::taskStateChanged, &cardLink,
         [&](bool running) { restarts += running; });
 
     const auto begin = std::chrono::steady_clock::now();
@@ -163,7 +199,7 @@ int main(int argc, char **argv)
 
     // Stop the card where it can hear it, then let what is on the way arrive. Once
     // the card answers, every loss so far has been mended and the task restarted.
-    runUntil([&] { return state.cardConnected == core::True; }, 15s);
+    runUntil([&] { return live->cardConnected == core::True; }, 15s);
     const int lossesMended = losses, reopened = returns, restarted = restarts;
     cardLink.taskStop();
     quint64 seen = 0;
@@ -175,7 +211,7 @@ int main(int argc, char **argv)
             return quietPolls >= 10;
         },
         30s, 100ms);
-    state.savingActive = core::False;
+    live->savingActive = core::False;
     sim.terminate();
     sim.waitForFinished(10000);
     simOut += QString::fromLatin1(sim.readAllStandardOutput());
@@ -188,8 +224,10 @@ int main(int argc, char **argv)
         n.bytesDiscarded);
     std::printf("RSS at warm-up (%d s) %ld kB, highest after %ld kB, at the end %ld kB\n", warmup,
         rssAtWarmup, rssMaxAfter, rssLast);
-    for (const auto &shown : prompts.shown)
-        std::printf("  message: %s | %s\n", qPrintable(shown.title), qPrintable(shown.text));
+    for (const auto &box : prompts.shown)
+        std::printf("  message: %s | %s\n", qPrintable(box.title), qPrintable(box.text));
+    for (const QString &line : journalErrors)
+        std::printf("  journal: %s\n", qPrintable(line));
 
     int failures = 0;
     const auto check = [&](bool ok, const QString &what) {
@@ -221,7 +259,7 @@ int main(int argc, char **argv)
     check(rssAtWarmup > 0 && rssMaxAfter - rssAtWarmup < 2048,
         QStringLiteral("resident memory grew %1 kB after the warm-up")
             .arg(rssMaxAfter - rssAtWarmup));
-    check(prompts.shown.isEmpty(), "no message box was needed");
+    check(prompts.shown.isEmpty() && journalErrors.isEmpty(), "no message box was needed");
     std::printf("%s\n", failures == 0 ? "soak passed" : "soak FAILED");
     return failures == 0 ? 0 : 1;
 }
