@@ -2,7 +2,8 @@
 # (tools/package-deb.sh configures with the /usr prefix and runs cpack -G DEB).
 
 install(FILES data/j.tc data/k.tc DESTINATION ${CMAKE_INSTALL_DATADIR}/tarvane2020)
-install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# Debian keeps a package's documents under its own (lower-case) name.
+install(FILES README.md DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/tarvane2020)
 
 # Desktop integration: a menu entry that starts the program through a launcher
 # giving it a working directory of its own, and the icon at two sizes.
@@ -16,6 +17,7 @@ install(FILES src/ui/main/resources/icon-256.png
 # The service's unit goes where systemd reads units for /usr; under any other
 # prefix it lies beside the data files, to be linked in with systemctl link.
 set(TARV_SERVICE_BIN "${CMAKE_INSTALL_FULL_BINDIR}/tarvane2020d")
+set(TARV_README "${CMAKE_INSTALL_FULL_DATAROOTDIR}/doc/tarvane2020/README.md")
 configure_file(packaging/tarvane2020d.service.in tarvane2020d.service @ONLY)
 if(CMAKE_INSTALL_PREFIX STREQUAL "/usr")
     set(TARV_UNIT_DIR lib/systemd/system)
@@ -30,7 +32,7 @@ set(CPACK_PACKAGE_VENDOR "Tarvane Instrumentation Works")
 set(CPACK_PACKAGE_CONTACT "Tarvane 2020 maintainers <support@tarvane.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "Front end and unattended logger for an eight-channel data-acquisition card")
-set(CPACK_PACKAGE_DESCRIPTION
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "The desktop program shows the card's live values, line states and a strip chart, "
     "switches its outputs, logs chosen channels and calibrates them; tarvane2020d logs "
     "without a screen as a systemd service; tarvsim stands in for the card.")

@@ -6,7 +6,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 dir="$root/build-deb"
 bash "$root/tools/setup.sh"
 cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
-    -DTARV_BUILD_BENCH=OFF >/dev/null
+    -DTARV_BUILD_BENCH=OFF -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON >/dev/null
 cmake --build "$dir" -j"$(nproc)" --target tarvane2020 tarvane2020d tarvsim
 (cd "$dir" && cpack -G DEB >/dev/null)
 ls "$dir"/tarvane2020_*.deb
