@@ -8,6 +8,7 @@
 #include "link/portresolver.h"
 #include "logging/logformat.h"
 #include "logging/logger.h"
+#include "publish/publisher.h"
 
 #include <QDir>
 #include <QStringList>
@@ -45,6 +46,7 @@ AcquisitionService::AcquisitionService(
     , m_prompts(journal)
     , m_link(new link::CardLink(m_state, this))
     , m_logger(new logging::Logger(m_state, clock, m_prompts, this))
+    , m_publisher(new publish::Publisher(m_state, *m_link, clock, this))
     , m_tmrSave(new QTimer(this))
 {
     m_tmrSave->setObjectName(QStringLiteral("tmrSave"));
@@ -62,6 +64,17 @@ AcquisitionService::AcquisitionService(
     connect(m_link, &link::CardLink::portLost, this, [this](const QString &reason) {
         m_journal.warning(QStringLiteral("%1 lost (%2); looking for it every 2 s")
                               .arg(portName(m_state.comPort), reason));
+    });
+    connect(m_publisher, &publish::Publisher::connectionChanged, this,
+        [this](bool connected, const QString &reason) {
+            const QString broker = m_publisher->settings().brokerName();
+            if (connected)
+                m_journal.info(QStringLiteral("broker %1 connected").arg(broker));
+            else
+                m_journal.warning(QStringLiteral("broker %1 not connected: %2").arg(broker, reason));
+        });
+    connect(m_publisher, &publish::Publisher::commandRefused, this, [this](const QString &kind) {
+        m_journal.warning(QStringLiteral("output command refused: %1").arg(kind));
     });
     connect(m_link, &link::CardLink::portReopened, this, [this] {
         m_lastOpenProblem.clear();
@@ -109,11 +122,26 @@ bool AcquisitionService::start()
         m_onceLimit->start(m_options.onceLimit);
     }
 
+    if (!m_options.once)
+        startPublishing();
     openPort();
     if (m_exitCode != CleanStop)
         return false;
     m_tmrSave->start();
     return true;
+}
+
+void AcquisitionService::startPublishing()
+{
+    const publish::PublishSettingsRead read = publish::readPublishSettings(m_state.appPath);
+    for (const QString &problem : read.problems)
+        m_journal.warning(QStringLiteral("tarvane.ini: %1; its default is used").arg(problem));
+    publish::ConnectionParams timing;
+    timing.firstRetry = m_options.brokerRetry;
+    m_publisher->configure(read.settings, read.password, timing);
+    if (read.settings.enabled)
+        m_journal.info(QStringLiteral("publishing to %1 under %2")
+                           .arg(read.settings.brokerName(), read.settings.prefix()));
 }
 
 void AcquisitionService::openPort()
@@ -194,6 +222,8 @@ void AcquisitionService::reload()
     m_state.savingActive = core::False;
     if (m_options.log && !m_options.once)
         startLogging();
+    if (!m_options.once)
+        startPublishing();
     if (newPort) {
         m_state.cardConnected = m_state.taskRunning = core::False;
         openPort();
@@ -208,6 +238,7 @@ void AcquisitionService::stop()
 {
     if (m_state.taskRunning == core::True)
         m_link->stopAtClose();
+    m_publisher->stop();
     m_journal.info(QStringLiteral("stopped"));
     finish(CleanStop);
 }

@@ -22,6 +22,9 @@ class CardLink;
 namespace tarv::logging {
 class Logger;
 }
+namespace tarv::publish {
+class Publisher;
+}
 
 namespace tarv::service {
 
@@ -35,6 +38,8 @@ struct ServiceOptions
     // Print the first accepted frame's values on standard output, then stop.
     bool once = false;
     std::chrono::milliseconds onceLimit {10000};
+    // The broker's first reconnect pause (doubling to a minute); tests shorten it.
+    std::chrono::milliseconds brokerRetry {1000};
 };
 
 // Exit codes of the service; the unit restarts it on some of them.
@@ -76,6 +81,7 @@ public:
 
     core::AcquisitionState &state() { return m_state; }
     link::CardLink &link() { return *m_link; }
+    publish::Publisher &publisher() { return *m_publisher; }
 
 signals:
     void finished(int exitCode);
@@ -84,6 +90,7 @@ private:
     void openPort();
     void reportOpenFailure(const QString &device, const QString &error);
     bool startLogging(); // false: the log cannot be written (reported)
+    void startPublishing(); // as tarvane.ini says
     void onVersion(const QString &version);
     void onConversion(const link::ChannelFailures &failures);
     void onAnalogFrame();
@@ -96,6 +103,7 @@ private:
     core::AcquisitionState m_state;
     link::CardLink *m_link = nullptr;
     logging::Logger *m_logger = nullptr;
+    publish::Publisher *m_publisher = nullptr;
     QTimer *m_tmrSave = nullptr;
     QTimer *m_onceLimit = nullptr;
     QString m_lastOpenProblem; // reported once until it changes or the port opens

@@ -3,6 +3,7 @@
 #include "ui/twips.h"
 
 #include <QLabel>
+#include <QMdiSubWindow>
 #include <QTimer>
 
 #include <chrono>
@@ -37,6 +38,10 @@ FrmStatus::FrmStatus(const core::AcquisitionState &state, QWidget *parent)
         twipsRect(120, 840, 2895, 255), QColor(255, 255, 0), QColor(255, 0, 0));
     m_lblSave = addLabel(QStringLiteral("lblSave"), QStringLiteral("Save"),
         twipsRect(120, 1200, 2895, 255), QColor(192, 255, 255), QColor());
+
+    m_lblPublish = addLabel(QStringLiteral("lblPublish"), QStringLiteral("Broker Not Connected"),
+        twipsRect(120, 1560, 2895, 255), QColor(255, 224, 192), QColor(0, 0, 128));
+    m_lblPublish->hide();
 
     // Load step: the port result and the port number show at once; the rest keeps
     // its design text until the first tick.
@@ -87,6 +92,23 @@ void FrmStatus::tick()
     else
         m_lblSave->setText(QStringLiteral("Saving Error"));
     m_lblSave->setToolTip(problem);
+    showPublishState();
+}
+
+void FrmStatus::showPublishState()
+{
+    // With publishing off the window is as it always was: no line, no extra height.
+    const PublishState publish = m_publishState ? m_publishState() : PublishState {};
+    m_lblPublish->setVisible(publish.enabled);
+    m_lblPublish->setText(publish.connected ? QStringLiteral("Broker Connected")
+                                            : QStringLiteral("Broker Not Connected"));
+    m_lblPublish->setToolTip(publish.tip);
+    const QSize size(twips(3210), twips(publish.enabled ? 1920 : 1560));
+    if (size == this->size())
+        return;
+    setFixedSize(size);
+    if (auto *frame = qobject_cast<QMdiSubWindow *>(parentWidget()))
+        frame->adjustSize();
 }
 
 QLabel *FrmStatus::addLabel(const QString &name, const QString &designText, const QRect &geometry,

@@ -26,6 +26,16 @@ public:
 
     void setSaveProblemProvider(SaveProblem provider) { m_saveProblem = std::move(provider); }
 
+    // Publishing to a broker, while it is enabled: one more line, lblPublish.
+    struct PublishState
+    {
+        bool enabled = false;
+        bool connected = false;
+        QString tip; // the reason and the counts
+    };
+    using PublishProvider = std::function<PublishState()>;
+    void setPublishProvider(PublishProvider provider) { m_publishState = std::move(provider); }
+
     // tmrStatus's tick: brings every text up to date.
     void tick();
 
@@ -34,14 +44,17 @@ private:
         const QColor &background, const QColor &text);
     QString usbText() const;
     QString portFailureTip() const;
+    void showPublishState();
 
     const core::AcquisitionState &m_state;
     SaveProblem m_saveProblem;
+    PublishProvider m_publishState;
     QLabel *m_lblStatus = nullptr;
     QLabel *m_lblUSB = nullptr;
     QLabel *m_lblFault = nullptr;
     QLabel *m_lblTask = nullptr;
     QLabel *m_lblSave = nullptr;
+    QLabel *m_lblPublish = nullptr;
     QTimer *m_tmrStatus = nullptr;
 };
 

@@ -5,12 +5,14 @@
 #include "link/portdiagnosis.h"
 #include "link/portresolver.h"
 #include "logging/logger.h"
+#include "publish/publisher.h"
 #include "ui/config/frmcalib.h"
 #include "ui/config/frmconfig.h"
 #include "ui/logging/frmsave.h"
 #include "ui/main/artwork.h"
 #include "ui/main/frmabout.h"
 #include "ui/main/frmcardcomm.h"
+#include "ui/main/frmpublishing.h"
 #include "ui/main/frmstatus.h"
 #include "ui/main/frmviewanalogdata.h"
 #include "ui/main/frmviewdigitaldata.h"
@@ -60,6 +62,7 @@ MdiDaq::MdiDaq(core::AcquisitionState &state, core::Prompts &prompts, const core
     , m_link(new link::CardLink(state, this))
     , m_tmrSave(new QTimer(this))
     , m_logger(new logging::Logger(state, clock, prompts, this))
+    , m_publisher(new publish::Publisher(state, *m_link, clock, this))
 {
     setObjectName(QStringLiteral("mdiDaq"));
     setWindowTitle(MainWindowCaption);
@@ -116,6 +119,8 @@ void MdiDaq::buildMenus()
     addSeparator(options, QStringLiteral("so1"));
     addItem(options, QStringLiteral("OptionsSettings"), QStringLiteral("Settings"));
     addItem(options, QStringLiteral("OptionsCalibrate"), QStringLiteral("Calibration"));
+    connect(addItem(options, QStringLiteral("OptionsPublishing"), QStringLiteral("Publishing...")),
+        &QAction::triggered, this, &MdiDaq::showPublishingDialog);
 
     QMenu *help = addMenu(QStringLiteral("Help"), QStringLiteral("Help"));
     addItem(help, QStringLiteral("HelpContents"), QStringLiteral("Contents"));
@@ -148,6 +153,11 @@ void MdiDaq::registerChildWindows()
         auto *status = new FrmStatus(m_state);
         status->setSaveProblemProvider(
             [logger = QPointer(m_logger)] { return logger ? logger->writeProblem() : QString(); });
+        status->setPublishProvider([publisher = QPointer(m_publisher)] {
+            if (!publisher || !publisher->enabled())
+                return FrmStatus::PublishState {};
+            return FrmStatus::PublishState {true, publisher->isConnected(), publisher->statusTip()};
+        });
         return status;
     });
     setChildFactory(
@@ -251,7 +261,25 @@ void MdiDaq::load()
             m_state.portFailure
                 = link::diagnoseOpenFailure(device, m_link->portErrorString()).reason;
     }
+    startPublishing();
     openChild(QStringLiteral("ViewStatus"));
+}
+
+void MdiDaq::startPublishing()
+{
+    const publish::PublishSettingsRead read = publish::readPublishSettings(m_state.appPath);
+    if (!read.problems.isEmpty())
+        m_prompts.notify(QStringLiteral("tarvane.ini: the defaults are used instead of:\n")
+                + read.problems.join(u'\n'),
+            ApplicationTitle, core::PromptIcon::Warning);
+    m_publisher->configure(read.settings, read.password);
+}
+
+void MdiDaq::showPublishingDialog()
+{
+    FrmPublishing dialog(m_state.appPath, m_prompts,
+        [this](const publish::PublishSettings &) { startPublishing(); }, this);
+    dialog.exec();
 }
 
 void MdiDaq::showAbout()
@@ -307,6 +335,7 @@ void MdiDaq::closeEvent(QCloseEvent *event)
     if (!m_closed) {
         m_closed = true;
         m_link->stopAtClose();
+        m_publisher->stop();
         saveSettingsAtClose();
         m_mdiArea->closeAllSubWindows();
         if (m_about)

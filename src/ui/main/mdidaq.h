@@ -25,6 +25,10 @@ class CardLink;
 namespace tarv::logging {
 class Logger;
 }
+namespace tarv::publish {
+class Publisher;
+struct PublishSettings;
+}
 
 namespace tarv::ui {
 
@@ -58,6 +62,9 @@ public:
 
     link::CardLink &link() { return *m_link; }
     logging::Logger &logger() { return *m_logger; }
+    publish::Publisher &publisher() { return *m_publisher; }
+    // Reads tarvane.ini and publishes as it says (nothing without the file).
+    void startPublishing();
     QMdiArea *mdiArea() const { return m_mdiArea; }
     core::AcquisitionState &state() { return m_state; }
     core::Prompts &prompts() { return m_prompts; }
@@ -98,6 +105,7 @@ private:
     void onTaskStateChanged(bool running);
     void onConversionFailed(const link::ChannelFailures &failures);
     void saveSettingsAtClose();
+    void showPublishingDialog();
 
     core::AcquisitionState &m_state;
     core::Prompts &m_prompts;
@@ -107,6 +115,7 @@ private:
     link::CardLink *m_link = nullptr; // "cm"
     QTimer *m_tmrSave = nullptr;
     logging::Logger *m_logger = nullptr; // written on tmrSave's tick
+    publish::Publisher *m_publisher = nullptr;
     std::map<QString, ChildFactory> m_factories;
     std::map<QString, QPointer<QMdiSubWindow>> m_children;
     QPointer<FrmAbout> m_about;

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace tarv::publish {
+
+// Where live values go: an MQTT broker, as tarvane.ini's [mqtt] group says. The key
+// names are an interface: scripts and package installs write them.
+struct PublishSettings
+{
+    bool enabled = false;
+    QString host = QStringLiteral("localhost");
+    int port = 1883; // 8883 when TLS is on and the file names no port
+    QString clientId; // empty: the library makes one
+    QString topicPrefix; // empty: "tarvane/<host name>"
+    QString username;
+    QString passwordFile; // its first line is the password
+    QString caFile; // TLS when set
+    QString certFile; // a client certificate needs both of these
+    QString keyFile;
+    int qos = 0; // 0 or 1
+    int keepalive = 30; // seconds
+    bool commands = false; // <prefix>/do/set switches outputs
+
+    bool tls() const { return !caFile.isEmpty(); }
+    // The prefix in force: the file's, or "tarvane/<host name>".
+    QString prefix() const;
+    // "host:port", for messages.
+    QString brokerName() const;
+};
+
+struct PublishSettingsRead
+{
+    PublishSettings settings;
+    QString password; // from passwordFile
+    // What was wrong with the file (a bad value, an unreadable password file); each
+    // fell back to its default. Empty when all was well or there is no file.
+    QStringList problems;
+};
+
+QString publishSettingsPath(const QString &dir);
+
+// The first line of a password file without its line end; nothing, with the
+// reason, when it cannot be read.
+std::optional<QString> readPasswordFile(const QString &path, QString *error);
+
+// Reads dir/tarvane.ini; no file means publishing off.
+PublishSettingsRead readPublishSettings(const QString &dir);
+
+// Writes the [mqtt] group of dir/tarvane.ini, keeping any other group; false with
+// the reason when it cannot be written.
+bool writePublishSettings(const QString &dir, const PublishSettings &settings, QString *error);
+
+} // namespace tarv::publish
