@@ -6,6 +6,7 @@
 #include "logging/logger.h"
 #include "service/acquisitionservice.h"
 #include "support/endtoend.h"
+#include "support/servicerig.h"
 #include "support/fakeclock.h"
 #include "support/ptypair.h"
 #include "support/scriptedprompts.h"
@@ -28,74 +29,8 @@ using testsupport::PtyPair;
 
 namespace {
 
-// Channel 1 reads 4 mA on its 4-20 mA input, channel 4 a PT-100 near 22 deg C.
-const QByteArray Frame = "+05000,+04880,+12080,+00000,+13350,+00500,+00400,-01000,+24.5\r";
-
-// A working directory as the desktop program leaves it: tables, the three settings
-// files, and COM1 leading to the pseudo-terminal the test plays the card on.
-struct Rig
-{
-    QTemporaryDir dir;
-    PtyPair pty;
-    core::AcquisitionState settings;
-    QStringList reports;
-    QStringList output;
-    service::Journal journal {[this](const QByteArray &l) { reports << QString::fromUtf8(l); },
-        [this](const QByteArray &l) { output << QString::fromUtf8(l.trimmed()); }};
-    testsupport::FakeClock clock;
-    std::unique_ptr<service::AcquisitionService> service;
-
-    Rig()
-    {
-        testsupport::prepareState(settings, dir.path());
-        settings.appPath = dir.path();
-        settings.saveEnable[0] = settings.saveEnable[4] = core::True;
-        settings.saveFileName = path("log.csv");
-        settings.stampMode = 1;
-        settings.separatorMode = 2;
-        settings.saveInterval = 1;
-        for (const char *table : {"j.tc", "k.tc"})
-            QFile::copy(QStringLiteral(TARV_SOURCE_DIR "/data/") + QLatin1String(table),
-                path(QLatin1String(table)));
-        writeSettings();
-    }
-    QString path(const QString &name) const { return dir.filePath(name); }
-    void writeSettings()
-    {
-        core::writeComPortFile(settings);
-        core::SaveCardSettings(settings);
-        core::SaveLogSettings(settings);
-    }
-    bool plugIn(PtyPair &card) { return QFile::link(card.slavePath(), path("COM1")); }
-
-    service::AcquisitionService &start(service::ServiceOptions options = {})
-    {
-        options.dir = dir.path();
-        service = std::make_unique<service::AcquisitionService>(options, clock, journal);
-        if (!service->start())
-            qWarning() << "not started:" << reports;
-        return *service;
-    }
-    // The card answers and its task starts; one frame arrives.
-    bool answerAndStream(PtyPair &card)
-    {
-        return card.waitForBytes(2) == "?\r" && card.writeToProgram("V1.02\r")
-            && card.waitForBytes(9) == "@TA00\r@N\r" && card.writeToProgram(Frame)
-            && QTest::qWaitFor([&] { return service->link().counters().analogAccepted > 0; });
-    }
-    void tick(int seconds)
-    {
-        for (int s = 0; s < seconds; ++s) {
-            service->tick();
-            clock.advance(1);
-        }
-    }
-    bool reported(const QString &part) const
-    {
-        return std::any_of(
-            reports.begin(), reports.end(), [&](const QString &r) { return r.contains(part); });
-    }
-};
+using Rig = testsupport::ServiceRig;
+using testsupport::Frame;
 
 // What the desktop program's logger writes from the service's state over the same
 // seconds: a fresh log, header first.

@@ -1,0 +1,321 @@
+#include "link/cardlink.h"
+#include "publish/publisher.h"
+#include "support/broker.h"
+#include "support/scriptedprompts.h"
+#include "support/servicerig.h"
+#include "ui/main/frmpublishing.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QProcess>
+#include <QSettings>
+
+#include <csignal>
+
+using namespace tarv;
+using namespace std::chrono_literals;
+using testsupport::BrokerClient;
+using testsupport::BrokerOptions;
+using testsupport::Frame;
+using testsupport::TestBroker;
+
+namespace {
+
+using Keys = QMap<QString, QString>;
+
+// tarvane.ini publishing to `port` under "rig", with `keys` on top.
+void writeIni(const QString &dir, int port, const Keys &keys = {})
+{
+    QSettings ini(dir + QStringLiteral("/tarvane.ini"), QSettings::IniFormat);
+    ini.beginGroup(QStringLiteral("mqtt"));
+    ini.setValue(QStringLiteral("enabled"), QStringLiteral("true"));
+    ini.setValue(QStringLiteral("host"), QStringLiteral("127.0.0.1"));
+    ini.setValue(QStringLiteral("port"), port);
+    ini.setValue(QStringLiteral("topic_prefix"), QStringLiteral("rig"));
+    for (auto it = keys.begin(); it != keys.end(); ++it)
+        ini.setValue(it.key(), it.value());
+}
+
+QJsonObject json(const std::optional<testsupport::BrokerMessage> &message)
+{
+    return message ? QJsonDocument::fromJson(message->payload).object() : QJsonObject {};
+}
+
+service::ServiceOptions quickRetry()
+{
+    service::ServiceOptions options;
+    options.brokerRetry = 50ms;
+    return options;
+}
+
+// What a dashboard that subscribes now is told: the retained messages.
+std::optional<testsupport::BrokerMessage> retained(int port, const QString &topic)
+{
+    BrokerClient late;
+    if (!late.connect(port) || !late.subscribe(topic) || !QTest::qWaitFor([&] { return late.last(topic).has_value(); }))
+        return std::nullopt;
+    return late.last(topic);
+}
+
+} // namespace
+
+class TestPublisher : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void settingsFile_data();
+    void settingsFile();
+    void publishesTheCardAndTakesCommands();
+    void brokerLostAndBack();
+    void refusedConnections_data();
+    void refusedConnections();
+    void willAndCleanStop();
+};
+
+void TestPublisher::settingsFile_data()
+{
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<QString>("expected"); // enabled,port,qos,keepalive,commands,password
+    QTest::addColumn<int>("problems");
+    QTest::newRow("no file") << QByteArray() << "0,1883,0,30,0," << 0;
+    QTest::newRow("TLS port") << QByteArray("[mqtt]\nenabled=yes\nca_file=ca.pem\nqos=1\n")
+                              << "1,8883,1,30,0," << 0;
+    QTest::newRow("password, commands")
+        << QByteArray("[mqtt]\nenabled=true\npassword_file=pw\ncommands=on\nkeepalive=5\n")
+        << "1,1883,0,5,1,secret" << 0;
+    // A hand-edited file: each bad value falls back to its default, and says so.
+    QTest::newRow("bad values")
+        << QByteArray("[mqtt]\nenabled=maybe\nport=70000\nqos=2\nkeepalive=1\ncert_file=c\n"
+                      "password_file=missing\n")
+        << "0,1883,0,30,0," << 6;
+}
+
+void TestPublisher::settingsFile()
+{
+    QFETCH(QByteArray, ini);
+    QFETCH(QString, expected);
+    QFETCH(int, problems);
+    QTemporaryDir dir;
+    testsupport::putFile(dir.filePath(QStringLiteral("pw")), "secret\r\nnext line\n");
+    if (!ini.isEmpty())
+        testsupport::putFile(dir.filePath(QStringLiteral("tarvane.ini")), ini);
+    const publish::PublishSettingsRead read = publish::readPublishSettings(dir.path());
+    const publish::PublishSettings &s = read.settings;
+    QCOMPARE(QStringLiteral("%1,%2,%3,%4,%5,%6")
+                 .arg(s.enabled)
+                 .arg(s.port)
+                 .arg(s.qos)
+                 .arg(s.keepalive)
+                 .arg(s.commands)
+                 .arg(read.password),
+        expected);
+    QCOMPARE(read.problems.size(), problems);
+}
+
+void TestPublisher::publishesTheCardAndTakesCommands()
+{
+    TestBroker broker;
+    QVERIFY(broker.start());
+    BrokerClient dash;
+    QVERIFY(dash.connect(broker.port()));
+    QVERIFY(dash.subscribe(QStringLiteral("rig/#")));
+    // A command left retained would fire at every reconnect: refused.
+    QVERIFY(dash.publish(QStringLiteral("rig/do/set"), R"({"line": 3, "state": false})", true));
+
+    testsupport::ServiceRig rig;
+    rig.settings.dioDirection[3] = core::True;
+    rig.settings.rtdCal[4] = 0; // the PT-100 channel cannot convert
+    rig.writeSettings();
+    writeIni(rig.dir.path(), broker.port(), {{"qos", "1"}, {"commands", "true"}});
+    QVERIFY(rig.plugIn(rig.pty));
+    auto &service = rig.start(quickRetry());
+    QTRY_VERIFY(service.publisher().isConnected());
+    const QDateTime arrived = rig.clock.now();
+    QVERIFY(rig.answerAndStream(rig.pty));
+    QVERIFY(rig.pty.writeToProgram("A0D2000F\r"));
+    QTRY_COMPARE(service.link().counters().digitalAccepted, 1u);
+    rig.tick(1);
+
+    QTRY_VERIFY(dash.last(QStringLiteral("rig/analog")) && dash.last(QStringLiteral("rig/digital")));
+    const QJsonObject analog = json(dash.last(QStringLiteral("rig/analog")));
+    QCOMPARE(analog[u"time"].toString(),
+        arrived.toUTC().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzzZ")));
+    QCOMPARE(analog[u"ambient"].toDouble(), 24.5);
+    const core::AcquisitionState &state = service.state();
+    const QJsonArray channels = analog[u"channels"].toArray();
+    QCOMPARE(channels.size(), core::ChannelCount);
+    for (int c = 0; c < core::ChannelCount; ++c) {
+        const QJsonObject channel = channels[c].toObject();
+        const float value = state.channelValues[std::size_t(c)];
+        // The shortest digits read back to the program's own single-precision value.
+        if (std::isfinite(value))
+            QCOMPARE(float(channel[u"value"].toDouble()), value);
+        else
+            QVERIFY(channel[u"value"].isNull());
+        QCOMPARE(channel[u"type"].toInt(), state.inputType[std::size_t(c)]);
+        QCOMPARE(channel[u"error"].toString(),
+            c == 4 ? link::describe(link::ConversionError::DivisionByZero) : QString());
+    }
+    const QJsonObject digital = json(dash.last(QStringLiteral("rig/digital")));
+    QCOMPARE(digital[u"inputs"].toInt(), 0xA0D2);
+    QCOMPARE(digital[u"outputs"].toInt(), 0x000F);
+    QCOMPARE(digital[u"in"].toArray()[1].toBool(), true);
+    QCOMPARE(digital[u"in"].toArray()[0].toBool(), false);
+    QCOMPARE(digital[u"out"].toArray()[3].toBool(), true);
+    QCOMPARE(digital[u"out"].toArray()[4].toBool(), false);
+
+    const auto status = retained(broker.port(), QStringLiteral("rig/status"));
+    QVERIFY(status && status->retained);
+    QCOMPARE(status->payload, "online");
+    QCOMPARE(retained(broker.port(), QStringLiteral("rig/card"))->payload, "connected");
+    QCOMPARE(retained(broker.port(), QStringLiteral("rig/channel/1"))->payload,
+        publish::publishedNumber(state.channelValues[1]).toLatin1());
+
+    // Commands: an output line is switched as the digital view's button would.
+    QVERIFY(dash.publish(QStringLiteral("rig/do/set"), R"({"line": 3, "state": true})"));
+    QCOMPARE(rig.pty.waitForBytes(7), "#D0008\r");
+    for (const QByteArray &refused : {QByteArray(R"({"line": 5, "state": true})"),
+             QByteArray(R"({"line": 3, "state": 1})"), QByteArray("on")})
+        QVERIFY(dash.publish(QStringLiteral("rig/do/set"), refused));
+    // Already in that state: nothing to send.
+    QVERIFY(dash.publish(QStringLiteral("rig/do/set"), R"({"line": 3, "state": true})"));
+    QTRY_COMPARE(service.publisher().refused(), 4u);
+    QCOMPARE(rig.pty.waitForBytes(1, 300ms), QByteArray());
+    for (const char *kind : {"retained message", "line configured as an input", "malformed message"})
+        QVERIFY2(rig.reported(QStringLiteral("<4>output command refused: ") + QLatin1String(kind)),
+            qPrintable(rig.reports.join(u'|')));
+    QVERIFY(service.publisher().statusTip().contains(QStringLiteral("Commands refused: 4")));
+
+    // Off unless the file says so.
+    writeIni(rig.dir.path(), broker.port(), {{"commands", "false"}});
+    service.reload();
+    QTRY_VERIFY(service.publisher().isConnected());
+    QVERIFY(dash.publish(QStringLiteral("rig/do/set"), R"({"line": 3, "state": false})"));
+    QCOMPARE(rig.pty.waitForBytes(1, 300ms), QByteArray());
+}
+
+void TestPublisher::brokerLostAndBack()
+{
+    TestBroker broker;
+    QVERIFY(broker.start());
+    testsupport::ServiceRig rig;
+    writeIni(rig.dir.path(), broker.port());
+    QVERIFY(rig.plugIn(rig.pty));
+    auto &service = rig.start(quickRetry());
+    QTRY_VERIFY(service.publisher().isConnected());
+    QVERIFY(rig.answerAndStream(rig.pty));
+    const auto stream = [&](int seconds) {
+        for (int s = 0; s < seconds; ++s) {
+            const auto before = service.link().counters().analogAccepted;
+            if (!rig.pty.writeToProgram(Frame)
+                || !QTest::qWaitFor([&] { return service.link().counters().analogAccepted > before; }))
+                return false;
+            rig.tick(1);
+        }
+        return true;
+    };
+    QVERIFY(stream(2));
+    QCOMPARE(service.publisher().dropped(), 0u);
+
+    broker.kill();
+    QTRY_VERIFY(!service.publisher().isConnected());
+    QVERIFY(stream(3));
+    // Three seconds of analog and eight channel topics each went nowhere.
+    QCOMPARE(service.publisher().dropped(), 27u);
+    QVERIFY(service.publisher().statusTip().contains(QStringLiteral("Messages dropped: 27")));
+    QVERIFY(broker.restart());
+    QTRY_VERIFY(service.publisher().isConnected());
+    QCOMPARE(retained(broker.port(), QStringLiteral("rig/status"))->payload, "online");
+    QVERIFY(stream(1));
+    QCOMPARE(testsupport::fileBytes(rig.path("log.csv")).count('\n'), 1 + 6); // none lost
+    const QString name = QStringLiteral("broker 127.0.0.1:%1 ").arg(broker.port());
+    QVERIFY2(rig.reported("<4>" + name + "not connected: the connection was lost")
+            && rig.reports.filter("<6>" + name + "connected").size() == 2,
+        qPrintable(rig.reports.join(u'|')));
+}
+
+void TestPublisher::refusedConnections_data()
+{
+    QTest::addColumn<bool>("tls");
+    QTest::addColumn<Keys>("keys");
+    QTest::addColumn<QString>("reason");
+    const Keys wrongPassword {{"username", "rig"}, {"password_file", "wrong"}};
+    const Keys rightPassword {{"username", "rig"}, {"password_file", "right"}};
+    QTest::newRow("wrong password") << false << wrongPassword << "not authorised";
+    QTest::newRow("right password") << false << rightPassword << "";
+    QTest::newRow("wrong CA") << true << Keys {{"ca_file", TestBroker::wrongCaFile()}} << "TLS";
+    QTest::newRow("right CA") << true << Keys {{"ca_file", TestBroker::caFile()}} << "";
+}
+
+// The broker's reason, in the status, in the journal once, and in the dialog's test;
+// acquisition and logging go on regardless.
+void TestPublisher::refusedConnections()
+{
+    QFETCH(bool, tls);
+    QFETCH(Keys, keys);
+    QFETCH(QString, reason);
+    TestBroker broker;
+    QVERIFY(broker.start(BrokerOptions {!tls, tls}));
+    testsupport::ServiceRig rig;
+    testsupport::putFile(rig.path("wrong"), "guess\n");
+    testsupport::putFile(rig.path("right"), "secret\n");
+    keys.insert(QStringLiteral("host"), QStringLiteral("localhost"));
+    writeIni(rig.dir.path(), broker.port(), keys);
+    QVERIFY(rig.plugIn(rig.pty));
+    auto &service = rig.start(quickRetry());
+    QVERIFY(rig.answerAndStream(rig.pty));
+    if (reason.isEmpty()) {
+        QTRY_VERIFY(service.publisher().isConnected());
+    } else {
+        QTRY_VERIFY2(service.publisher().reason().contains(reason),
+            qPrintable(service.publisher().reason()));
+        QTest::qWait(300); // several retries, each failing the same way
+        QCOMPARE(rig.reports.filter(QStringLiteral("not connected")).size(), 1);
+    }
+    rig.tick(2);
+    QCOMPARE(testsupport::fileBytes(rig.path("log.csv")).count('\n'), 3);
+
+    testsupport::ScriptedPrompts prompts;
+    ui::FrmPublishing dialog(rig.dir.path(), prompts, {});
+    dialog.testConnection();
+    auto *result = dialog.findChild<QLabel *>(QStringLiteral("lblTest"));
+    QTRY_VERIFY(!result->text().startsWith(QStringLiteral("Connecting")));
+    QVERIFY2(result->text().startsWith(reason.isEmpty() ? "Connected to" : "Cannot connect to")
+            && result->text().contains(reason),
+        qPrintable(result->text()));
+}
+
+void TestPublisher::willAndCleanStop()
+{
+    TestBroker broker;
+    QVERIFY(broker.start());
+    QTemporaryDir dir;
+    writeIni(dir.path(), broker.port());
+    BrokerClient dash;
+    QVERIFY(dash.connect(broker.port()));
+    QVERIFY(dash.subscribe(QStringLiteral("rig/#")));
+    const auto status = [&] {
+        const auto last = dash.last(QStringLiteral("rig/status"));
+        return last ? last->payload : QByteArray();
+    };
+    // A crash: the broker says it for the program.
+    for (const int signal : {SIGKILL, SIGTERM}) {
+        QProcess service;
+        service.start(QStringLiteral(TARV_SERVICE_PATH),
+            {QStringLiteral("--dir"), dir.path(), QStringLiteral("--no-log")});
+        QTRY_COMPARE(status(), "online");
+        QCOMPARE(dash.last(QStringLiteral("rig/card"))->payload, "disconnected");
+        ::kill(pid_t(service.processId()), signal);
+        QVERIFY(service.waitForFinished(5000));
+        QTRY_COMPARE(status(), "offline");
+        if (signal == SIGTERM)
+            QCOMPARE(service.exitCode(), 0);
+        dash.clear();
+    }
+}
+
+QTEST_MAIN(TestPublisher)
+#include "tst_publisher.moc"
