@@ -7,7 +7,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
-#include <QTimer>
 
 #include <charconv>
 #include <cmath>
@@ -15,8 +14,6 @@
 namespace tarv::publish {
 
 namespace {
-
-using namespace std::chrono_literals;
 
 QByteArray jsonTime(const QDateTime &time)
 {
@@ -79,11 +76,7 @@ Publisher::Publisher(core::AcquisitionState &state, link::CardLink &link, const 
     , m_link(link)
     , m_clock(clock)
     , m_connection(new MqttConnection(this))
-    , m_tmrPublish(new QTimer(this))
 {
-    m_tmrPublish->setObjectName(QStringLiteral("tmrPublish"));
-    m_tmrPublish->setInterval(1s);
-    connect(m_tmrPublish, &QTimer::timeout, this, &Publisher::tick);
     connect(m_connection, &MqttConnection::connected, this, &Publisher::onConnected);
     connect(m_connection, &MqttConnection::disconnected, this, &Publisher::onDisconnected);
     connect(m_connection, &MqttConnection::delivered, this, &Publisher::onDelivered);
@@ -137,12 +130,10 @@ void Publisher::configure(
         params.subscribeTopic = topic(QStringLiteral("do/set"));
     m_reason = QStringLiteral("connecting");
     m_connection->start(params);
-    m_tmrPublish->start();
 }
 
 void Publisher::stop()
 {
-    m_tmrPublish->stop();
     m_connection->stop();
     const bool was = m_connected;
     m_connected = false;

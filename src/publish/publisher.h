@@ -12,8 +12,6 @@
 #include <deque>
 #include <set>
 
-class QTimer;
-
 namespace tarv::core {
 class Clock;
 }
@@ -52,7 +50,8 @@ public:
     // A clean stop: "offline" on the status topic, then disconnect.
     void stop();
 
-    // Once a second (tmrPublish): the frames accepted since the last tick.
+    // Once a second, on the front end's own tick (the views' and the logger's
+    // rhythm): the frames accepted since the last one.
     void tick();
     // Benchmarks: publish every analog frame as it is accepted.
     void setEveryFrame(bool on) { m_everyFrame = on; }
@@ -96,7 +95,6 @@ private:
     link::CardLink &m_link;
     const core::Clock &m_clock;
     MqttConnection *m_connection = nullptr;
-    QTimer *m_tmrPublish = nullptr;
     PublishSettings m_settings;
     QString m_prefix;
     bool m_connected = false;

@@ -246,6 +246,7 @@ void AcquisitionService::stop()
 void AcquisitionService::tick()
 {
     m_logger->tick();
+    m_publisher->tick();
 }
 
 void AcquisitionService::onVersion(const QString &version)

@@ -292,8 +292,8 @@ void TestPublisher::willAndCleanStop()
 {
     TestBroker broker;
     QVERIFY(broker.start());
-    QTemporaryDir dir;
-    writeIni(dir.path(), broker.port());
+    testsupport::ServiceRig rig; // no card plugged in
+    writeIni(rig.dir.path(), broker.port());
     BrokerClient dash;
     QVERIFY(dash.connect(broker.port()));
     QVERIFY(dash.subscribe(QStringLiteral("rig/#")));
@@ -305,7 +305,7 @@ void TestPublisher::willAndCleanStop()
     for (const int signal : {SIGKILL, SIGTERM}) {
         QProcess service;
         service.start(QStringLiteral(TARV_SERVICE_PATH),
-            {QStringLiteral("--dir"), dir.path(), QStringLiteral("--no-log")});
+            {QStringLiteral("--dir"), rig.dir.path(), QStringLiteral("--no-log")});
         QTRY_COMPARE(status(), "online");
         QCOMPARE(dash.last(QStringLiteral("rig/card"))->payload, "disconnected");
         ::kill(pid_t(service.processId()), signal);

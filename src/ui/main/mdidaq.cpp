@@ -79,6 +79,7 @@ MdiDaq::MdiDaq(core::AcquisitionState &state, core::Prompts &prompts, const core
     m_tmrSave->setObjectName(QStringLiteral("tmrSave"));
     connect(m_tmrSave, &QTimer::timeout, this, &MdiDaq::saveTick);
     connect(this, &MdiDaq::saveTick, m_logger, &logging::Logger::tick);
+    connect(this, &MdiDaq::saveTick, m_publisher, &publish::Publisher::tick);
     m_tmrSave->start(SaveInterval);
 
     registerChildWindows();
