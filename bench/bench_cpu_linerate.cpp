@@ -4,12 +4,15 @@
 // the process used (user + system CPU time), frames accepted per second, log lines
 // written and the resident memory.
 //
-// Usage: bench_cpu_linerate [seconds]   (default 30, after a 3 s warm-up; the
-// resident memory is printed every minute)
+// Usage: bench_cpu_linerate [seconds] [--publish]   (default 30, after a 3 s warm-up;
+// the resident memory is printed every minute; --publish also publishes to a local
+// broker, as tarvane.ini would have it)
 
 #include "core/clock.h"
 #include "link/cardlink.h"
 #include "logging/logger.h"
+#include "publish/publisher.h"
+#include "publishing.h"
 #include "support/endtoend.h"
 #include "support/scriptedprompts.h"
 #include "support/tablefixture.h"
@@ -69,12 +72,17 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const int seconds = argc > 1 ? QByteArray(argv[1]).toInt() : 30;
+    const QStringList args = app.arguments().mid(1);
+    const bool publishing = args.contains(QStringLiteral("--publish"));
+    const int seconds = args.isEmpty() || args[0].startsWith(u'-') ? 30 : args[0].toInt();
     const long rssStart = residentKb();
 
     QTemporaryDir dir;
     core::AcquisitionState state;
     prepareCardState(state, dir.path());
+    testsupport::TestBroker broker;
+    if (publishing && !bench::startPublishingTo(broker, dir.path()))
+        return 1;
 
     QProcess sim;
     QString simOut;
@@ -143,6 +151,11 @@ int main(int argc, char **argv)
         static_cast<unsigned long long>(n.framesDropped));
     std::printf("log lines: %lld in interval, %lld in file (with header)\n", lines - lines0, lines);
     std::printf("VmRSS kB: process start %ld, interval start %ld, end %ld\n", rssStart, rss0, rss1);
+    if (publishing)
+        std::printf("publishing: %llu messages sent, %llu dropped, %s\n",
+            static_cast<unsigned long long>(window.publisher().sent()),
+            static_cast<unsigned long long>(window.publisher().dropped()),
+            window.publisher().isConnected() ? "connected" : "NOT CONNECTED");
     std::printf("prompts shown: %lld\n", static_cast<long long>(prompts.shown.size()));
     for (const auto &shown : prompts.shown)
         std::printf("  prompt: %s | %s\n", qPrintable(shown.title), qPrintable(shown.text));

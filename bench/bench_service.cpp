@@ -3,9 +3,11 @@
 // baud. Reports the share of one core the service's process used (its own user and
 // system time) and its resident memory, minute by minute.
 //
-// Usage: bench_service [seconds]   (default 60, after a 3 s warm-up)
+// Usage: bench_service [seconds] [--publish]   (default 60, after a 3 s warm-up;
+// --publish also publishes to a local broker, as tarvane.ini would have it)
 
 #include "core/settingsfiles.h"
+#include "publishing.h"
 #include "support/endtoend.h"
 
 #include <QCoreApplication>
@@ -58,9 +60,14 @@ void runFor(std::chrono::milliseconds duration)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const int seconds = argc > 1 ? QByteArray(argv[1]).toInt() : 60;
+    const QStringList args = app.arguments().mid(1);
+    const bool publishing = args.contains(QStringLiteral("--publish"));
+    const int seconds = args.isEmpty() || args[0].startsWith(u'-') ? 60 : args[0].toInt();
 
     QTemporaryDir dir;
+    testsupport::TestBroker broker;
+    if (publishing && !bench::startPublishingTo(broker, dir.path()))
+        return 1;
     core::AcquisitionState state;
     testsupport::prepareState(state, dir.path());
     for (int c = 0; c < core::ChannelCount; ++c)

@@ -63,6 +63,8 @@ public:
     quint64 dropped() const { return m_dropped; }
     quint64 refused() const { return m_refused; }
     quint64 sent() const { return m_sent; }
+    // QoS 1 messages queued or not yet acknowledged.
+    std::size_t pending() const { return m_queue.size() + m_inFlight.size(); }
     // The status label's tooltip: reason, dropped and refused counts.
     QString statusTip() const;
 

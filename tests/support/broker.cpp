@@ -124,15 +124,8 @@ BrokerClient::~BrokerClient()
     mosquitto_destroy(m_mosq);
 }
 
-bool BrokerClient::connect(
-    int port, const QString &user, const QString &pass, const QString &caFile)
+bool BrokerClient::connect(int port)
 {
-    if (!user.isEmpty())
-        mosquitto_username_pw_set(m_mosq, user.toUtf8().constData(), pass.toUtf8().constData());
-    if (!caFile.isEmpty()
-        && mosquitto_tls_set(
-            m_mosq, caFile.toUtf8().constData(), nullptr, nullptr, nullptr, nullptr))
-        return false;
     if (mosquitto_connect(m_mosq, "127.0.0.1", port, 30) != MOSQ_ERR_SUCCESS)
         return false;
     if (mosquitto_loop_start(m_mosq) == MOSQ_ERR_SUCCESS && awaitAck(0))
@@ -157,12 +150,6 @@ bool BrokerClient::publish(const QString &topic, const QByteArray &payload, bool
                payload.constData(), qos, retain)
         == MOSQ_ERR_SUCCESS
         && awaitAck(mid);
-}
-
-QList<BrokerMessage> BrokerClient::messages() const
-{
-    const QMutexLocker lock(&m_mutex);
-    return m_messages;
 }
 
 std::optional<BrokerMessage> BrokerClient::last(const QString &topic) const

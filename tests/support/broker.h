@@ -62,12 +62,10 @@ public:
     BrokerClient();
     ~BrokerClient();
     // Each call returns once the broker answered (at most 5 s) and says whether it agreed.
-    bool connect(
-        int port, const QString &user = {}, const QString &pass = {}, const QString &caFile = {});
+    bool connect(int port);
     bool subscribe(const QString &topicFilter);
     bool publish(const QString &topic, const QByteArray &payload, bool retain = false, int qos = 0);
 
-    QList<BrokerMessage> messages() const;
     std::optional<BrokerMessage> last(const QString &topic) const;
     void clear();
 

@@ -3,7 +3,9 @@
 #include "link/cardlink.h"
 #include "ui/logging/frmsave.h"
 #include "logging/logger.h"
+#include "publish/publishsettings.h"
 #include "support/mainwindowrig.h"
+#include "ui/main/frmpublishing.h"
 #include "support/ptypair.h"
 #include "support/testfiles.h"
 #include "ui/designfonts.h"
@@ -94,6 +96,14 @@ class TestMainWindow : public QObject
     ui::MdiDaq *m_window = nullptr;
 
     QAction *item(const char *name) { return m_window->action(QLatin1String(name)); }
+    void enablePublishing()
+    {
+        publish::PublishSettings settings; // to a port nobody listens on
+        settings.enabled = true;
+        settings.host = QStringLiteral("127.0.0.1");
+        settings.port = 1;
+        QVERIFY(publish::writePublishSettings(m_rig->dir.path(), settings, nullptr));
+    }
     // The status window's lines, after a refresh unless asked not to.
     QString status(bool refresh = true)
     {
@@ -331,6 +341,25 @@ private slots:
         }
     }
 
+    // The broker's line shows only while publishing is enabled, with why it is not
+    // connected in its tooltip; without it the window keeps its written size.
+    void publishingLine()
+    {
+        m_window->load();
+        status();
+        const QSize plain = m_rig->statusWindow()->size();
+        auto *line = namedChild<QLabel>(*m_rig->statusWindow(), "lblPublish");
+        QVERIFY(line->isHidden());
+        enablePublishing();
+        m_window->startPublishing();
+        status();
+        QVERIFY(!line->isHidden() && m_rig->statusWindow()->height() > plain.height());
+        QCOMPARE(line->text(), "Broker Not Connected");
+        QTRY_VERIFY2(line->toolTip().startsWith("127.0.0.1:1: Connection refused")
+                && (status(), line->toolTip().contains("Messages dropped: ")),
+            qPrintable(line->toolTip()));
+    }
+
     // Every window's texts fit at the program's fonts, live values at their widest. A
     // new window is covered once its menu item is in the list below.
     void everyWindowsTextFits()
@@ -339,8 +368,10 @@ private slots:
         ui::useDesignFonts();
         m_rig->state.ambientTemp = -23.45f;
         m_rig->state.channelValues.fill(-1234.56f);
+        enablePublishing();
         m_window = &m_rig->make(); // made after the fonts, as the program does
         m_window->show();
+        m_window->startPublishing();
         QStringList clipped;
         for (const char *name : {"ViewStatus", "ViewAnalogData", "ViewDigitalData", "ViewTrend",
                  "TaskManager", "OptionsCardConfig", "OptionsCardComm", "OptionsCalibrate"}) {
@@ -350,6 +381,9 @@ private slots:
             clipped += clippedTexts(*w);
         }
         clipped += clippedTexts(ui::FrmAbout(m_window));
+        ui::FrmPublishing publishing(m_rig->dir.path(), m_rig->prompts, {}, m_window);
+        publishing.show(); // laid out only when shown
+        clipped += clippedTexts(publishing);
         clipped += clippedTexts(
             ui::FrmSave(m_rig->state, m_window->logger(), m_rig->prompts, m_window));
         QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(u'\n')));
