@@ -85,8 +85,12 @@ Publisher::Publisher(core::AcquisitionState &state, link::CardLink &link, const 
     connect(&link, &link::CardLink::analogFrameAccepted, this, [this] {
         m_analogPending = true;
         m_analogTime = m_clock.now();
-        if (m_everyFrame && m_settings.enabled)
+        if (!m_everyFrame || !m_settings.enabled)
+            return;
+        if (pending() < InFlightLimit)
             publishAnalog();
+        else
+            ++m_framesSkipped;
     });
     connect(&link, &link::CardLink::digitalFrameAccepted, this, [this] {
         m_digitalPending = true;
