@@ -138,12 +138,11 @@ void Publisher::configure(
 
 void Publisher::stop()
 {
+    // Asked for, so not news: the service says it stopped, the window shows it.
     m_connection->stop();
-    const bool was = m_connected;
     m_connected = false;
+    m_reason = QStringLiteral("stopped");
     m_cardPublished.clear();
-    if (was)
-        emit connectionChanged(false, m_reason = QStringLiteral("stopped"));
 }
 
 QString Publisher::statusTip() const
