@@ -7,7 +7,9 @@
 #   - time from start to the version query on the wire and to the main window shown;
 #   - full trend redraw time; decode and conversion time per frame;
 #   - the unattended service's share of one core and its resident memory at the
-#     line rate (as long as the line-rate run).
+#     line rate (as long as the line-rate run);
+#   - QoS 1 messages a second to a local broker, and the CPU per message; both
+#     line-rate runs again with publishing on (one minute each).
 #   bench/run-all.sh [--minutes M]   (length of the line-rate run; default 10)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -41,3 +43,6 @@ run "$dir/bench/bench_trend"
 run "$dir/bench/bench_conversion"
 run "$dir/bench/bench_cpu_linerate" $((minutes * 60))
 run "$dir/bench/bench_service" $((minutes * 60))
+run "$dir/bench/bench_publish" 10
+run "$dir/bench/bench_cpu_linerate" 60 --publish
+run "$dir/bench/bench_service" 60 --publish
