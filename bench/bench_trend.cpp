@@ -29,6 +29,13 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
+// A wave with jitter, so every segment has some height to draw.
+float valueAt(qint64 second, int c)
+{
+    return float(
+        50 + 45 * std::sin(0.05 * double(second) + c) + (second * 7919 + c * 104729) % 13 - 6);
+}
+
 ui::TrendModel fullChart()
 {
     ui::TrendModel m;
@@ -36,8 +43,7 @@ ui::TrendModel fullChart()
     m.trendRange = 100;
     for (int c = 0; c < 8; ++c) {
         for (int j = 0; j < ui::TrendModel::SlotCount; ++j)
-            m.history[c][j]
-                = float(50 + 45 * std::sin(0.05 * j + c) + (j * 7919 + c * 104729) % 13 - 6);
+            m.history[c][j] = valueAt(j, c);
         m.colors[c] = QColor::fromHsv(c * 45, 255, 255);
         m.plotted[c] = true;
     }
@@ -95,7 +101,7 @@ core::ChannelArray<core::Single> sample(qint64 second)
 {
     core::ChannelArray<core::Single> values {};
     for (int c = 0; c < 8; ++c)
-        values[c] = float(50 + 45 * std::sin(0.05 * double(second) + c));
+        values[c] = valueAt(second, c);
     return values;
 }
 
