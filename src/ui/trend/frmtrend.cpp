@@ -42,6 +42,13 @@ QComboBox *makeEditableCombo(QWidget *parent, const QString &name, const QRect &
     return combo;
 }
 
+void reportFailure(core::Prompts &prompts, const core::WriteResult &written)
+{
+    if (!written.ok)
+        prompts.message(QStringLiteral("Cannot save %1: %2").arg(written.path, written.error),
+            QStringLiteral("Real Time Trend"), core::PromptIcon::Error);
+}
+
 } // namespace
 
 FrmTrend::FrmTrend(core::AcquisitionState &state, const core::Clock &clock, core::Prompts &prompts,
@@ -184,17 +191,6 @@ void FrmTrend::changeColor()
         return;
     shpColor[c]->setFillColor(QColor::fromRgb(QRgb(*chosen)));
 }
-
-namespace {
-
-void reportFailure(core::Prompts &prompts, const core::WriteResult &written)
-{
-    if (!written.ok)
-        prompts.message(QStringLiteral("Cannot save %1: %2").arg(written.path, written.error),
-            QStringLiteral("Real Time Trend"), core::PromptIcon::Error);
-}
-
-} // namespace
 
 void FrmTrend::savePicture()
 {

@@ -141,7 +141,8 @@ void TrendChart::setModel(const TrendModel &model)
 {
     m_model = model;
     m_liveNewest = m_memory ? m_memory->newest() : -1;
-    update();
+    if (!m_paused)
+        update();
 }
 
 void TrendChart::setPaused(bool paused)
