@@ -9,6 +9,7 @@ packages=(
     procps qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-qpa-plugins libgl-dev
     xvfb xauth imagemagick fonts-dejavu-core fonts-liberation
     clang libclang-rt-14-dev
+    libmosquitto-dev mosquitto mosquitto-clients openssl
 )
 
 missing=()

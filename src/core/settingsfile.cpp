@@ -184,9 +184,11 @@ void SettingsWriter::writeString(const QString &text)
     writeLine('"' + text.toLatin1() + '"');
 }
 
-QByteArray doubleText(Double value)
+namespace {
+
+template<typename Real> QByteArray shortestFixed(Real value)
 {
-    if (value == 0.0)
+    if (value == Real(0))
         return QByteArrayLiteral("0"); // also for -0.0, which would print as "-0"
     // Fixed notation at its shortest round trip; the widest finite double needs 309
     // integer digits and the smallest 751 characters after the point.
@@ -194,6 +196,18 @@ QByteArray doubleText(Double value)
     const auto [end, ec]
         = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
     return QByteArray(buffer, ec == std::errc() ? end - buffer : 0);
+}
+
+} // namespace
+
+QByteArray doubleText(Double value)
+{
+    return shortestFixed(value);
+}
+
+QByteArray singleText(Single value)
+{
+    return shortestFixed(value);
 }
 
 } // namespace tarv::core

@@ -6,6 +6,7 @@
 #include "ui/trend/frmtaskmanager.h"
 #include "ui/trend/frmtrend.h"
 #include "ui/trend/trendchart.h"
+#include "ui/trend/trendmemory.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -66,6 +67,40 @@ void setChannel(ui::TrendModel &m, int c, float value, const QColor &colour, boo
     m.plotted[c] = plotted;
 }
 
+// The box holding every pixel near a colour (text is smoothed into black) in a region.
+QRectF bounds(const QImage &image, const QColor &colour, const QRect &region)
+{
+    QRect found;
+    for (int y = region.top(); y <= region.bottom(); ++y)
+        for (int x = region.left(); x <= region.right(); ++x)
+            if (const QColor p = image.pixelColor(x, y); p.red() / 128 == colour.red() / 128
+                && p.green() / 128 == colour.green() / 128 && p.blue() / 128 == colour.blue() / 128)
+                found |= QRect(x, y, 1, 1);
+    return QRectF(
+        found.topLeft() / image.devicePixelRatio(), found.size() / image.devicePixelRatio());
+}
+
+void sendMouse(QWidget *to, QEvent::Type type, QPointF at, Qt::MouseButtons held = Qt::NoButton)
+{
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent event(type, at, to->mapToGlobal(at), button, held, Qt::NoModifier);
+    QApplication::sendEvent(to, &event);
+}
+
+void sendWheel(QWidget *to, int notches)
+{
+    QWheelEvent event(QPointF(600, 200), to->mapToGlobal(QPointF(600, 200)), {},
+        QPoint(0, 120 * notches), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(to, &event);
+}
+
+// What channel c reads at the window's second s: far apart from one second to the
+// next, and not a whole number for most channels.
+float valueAt(qint64 s, int c)
+{
+    return float(s * 7 % 90) + float(c) / 3;
+}
+
 } // namespace
 
 class TestTrend : public QObject
@@ -87,6 +122,20 @@ class TestTrend : public QObject
         m_state.channelValues.fill(value);
         m_trend->tick();
     }
+    // Ticks the given seconds of valueAt(), each a clock second after the last;
+    // returns the stamp of second 0.
+    QDateTime run(int seconds)
+    {
+        const QDateTime start = m_clock.now();
+        for (int s = 0; s < seconds; ++s) {
+            for (int c = 0; c < 8; ++c)
+                m_state.channelValues[c] = valueAt(s, c);
+            m_trend->tick();
+            m_clock.advance(1);
+        }
+        return start;
+    }
+    ui::TrendChart *pic() { return child<ui::TrendChart>("pic"); }
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale::c()); }
     void init()
@@ -247,6 +296,199 @@ private slots:
         for (double x = px(10720, 0).x(); x < px(10990, 0).x(); ++x)
             QVERIFY2(near(image, {x, slotPoint(m, 4, 9).y()}, m.colors[4]),
                 qPrintable(QString::number(x)));
+    }
+
+    // Paused, the picture stands still while the ticks go on; a click does nothing,
+    // each wheel notch moves a tenth of the span and a drag follows the mouse, both
+    // kept within the seconds held. Live shows the newest second again.
+    void lookBack_data()
+    {
+        QTest::addColumn<int>("span"); // position in cmbPoints
+        QTest::addColumn<QList<int>>("notches"); // wheel, up positive
+        QTest::addColumn<int>("dragTenths"); // of the plot width, to the right
+        QTest::addColumn<int>("back"); // seconds before the newest at the pause
+        QTest::newRow("a notch at 10") << 0 << QList<int> {1} << 0 << 1;
+        QTest::newRow("three notches at 50") << 1 << QList<int> {1, 1, 1} << 0 << 15;
+        QTest::newRow("back and forward") << 1 << QList<int> {2, -1} << 0 << 5;
+        QTest::newRow("never past the pause") << 0 << QList<int> {-1} << 0 << 0;
+        QTest::newRow("never before the oldest") << 1 << QList<int> {9, 9} << 0 << 99 - 50;
+        QTest::newRow("dragged") << 1 << QList<int> {} << 3 << 15;
+        QTest::newRow("dragged after a notch") << 0 << QList<int> {2} << -1 << 1;
+    }
+    void lookBack()
+    {
+        QFETCH(int, span);
+        QFETCH(QList<int>, notches);
+        QFETCH(int, dragTenths);
+        QFETCH(int, back);
+        child("cmbPoints")->setCurrentIndex(span);
+        m_state.plotEnable[2] = core::True;
+        const QDateTime start = run(100);
+        const QPointF middle = px(6000, 6000);
+        sendWheel(pic(), 1); // live: ignored
+        QTest::keyClick(pic(), Qt::Key_Space);
+        sendMouse(pic(), QEvent::MouseButtonPress, middle, Qt::LeftButton);
+        sendMouse(pic(), QEvent::MouseButtonRelease, middle);
+        const QImage paused = pic()->grab().toImage();
+        run(5);
+        QVERIFY(pic()->isPaused() && pic()->grab().toImage() == paused);
+        QVERIFY(
+            !bounds(paused, Qt::yellow, QRect(px(10000, 0).toPoint(), QSize(221, 37))).isEmpty());
+
+        for (int n : notches)
+            sendWheel(pic(), n);
+        sendMouse(pic(), QEvent::MouseButtonPress, middle, Qt::LeftButton);
+        sendMouse(pic(), QEvent::MouseMove, middle + px(1000 * dragTenths, 0), Qt::LeftButton);
+        const ui::TrendModel &m = shown();
+        const qint64 newest = 99 - back;
+        QCOMPARE(pic()->newestShown(), newest);
+        QCOMPARE(m.startTime + u'-' + m.endTime,
+            start.addSecs(newest - m.pointCount).toString("hh:mm:ss") + u'-'
+                + start.addSecs(newest).toString("hh:mm:ss"));
+        const QImage image = pic()->grab().toImage();
+        for (int j = 0; j <= m.pointCount; ++j) {
+            const float value = valueAt(newest - m.pointCount + j, 2);
+            QVERIFY2(
+                near(image, px(ui::chartX(j, m.pointCount), ui::chartY(value, 100)), Qt::white),
+                qPrintable(QString::number(j)));
+        }
+
+        pic()->findChild<QAction *>("actPause")->trigger();
+        QVERIFY(!pic()->isPaused() && pic()->newestShown() == 104);
+        QCOMPARE(shown().endTime, start.addSecs(104).toString("hh:mm:ss"));
+        QVERIFY(
+            near(pic()->grab().toImage(), px(11000, ui::chartY(valueAt(4, 2), 100)), Qt::white));
+    }
+
+    // Hovering shows the second under the mouse from memory, each drawn channel in
+    // its colour and legend form.
+    void readValues_data()
+    {
+        QTest::addColumn<int>("notches"); // -1: live
+        QTest::addColumn<double>("x"); // chart units
+        QTest::addColumn<int>("second"); // -1: no reading
+        QTest::newRow("newest, live") << -1 << 10950.0 << 29;
+        QTest::newRow("oldest shown, live") << -1 << 1000.0 << 19;
+        QTest::newRow("looking back") << 2 << 5000.0 << 21;
+        QTest::newRow("left of the grid") << 0 << 400.0 << -1;
+    }
+    void readValues()
+    {
+        QFETCH(int, notches);
+        QFETCH(double, x);
+        QFETCH(int, second);
+        m_state.plotEnable[1] = m_state.plotEnable[5] = core::True;
+        m_state.inputType[5] = 4;
+        child("cmbColor")->setCurrentIndex(5);
+        m_prompts.queueColor(0xff8000);
+        click("cmdChangeColor");
+        const QDateTime start = run(30);
+        if (notches >= 0) {
+            pic()->setPaused(true);
+            sendWheel(pic(), notches);
+        }
+        sendMouse(pic(), QEvent::MouseMove, px(x, 6000));
+        const auto read = pic()->readout();
+        QCOMPARE(read.has_value(), second >= 0);
+        if (!read)
+            return;
+        QCOMPARE(read->time, start.addSecs(second).toString("hh:mm:ss"));
+        QCOMPARE(read->values,
+            QStringList({QString::number(valueAt(second, 1), 'f', 2),
+                QString::number(valueAt(second, 5), 'f', 1)}));
+        QCOMPARE(read->colors, QList<QColor>({Qt::white, QColor(0xff8000)}));
+        const QPointF cursor = px(ui::chartX(read->slot, 10), 10500);
+        QVERIFY(near(pic()->grab().toImage(), cursor, {160, 160, 160}));
+    }
+
+    // Save data writes the seconds shown, re-read equal to what was sampled; Save
+    // picture the chart at the screen's density; a cancel writes nothing and a
+    // failure is told.
+    void saveFiles()
+    {
+        QTemporaryDir dir;
+        // A zone an hour east of UTC in winter, so the stamp's offset shows.
+        const auto zone
+            = qEnvironmentVariableIsSet("TZ") ? std::optional(qgetenv("TZ")) : std::nullopt;
+        qputenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3");
+        const auto restore
+            = qScopeGuard([&zone] { zone ? qputenv("TZ", *zone) : qunsetenv("TZ"); });
+        m_state.plotEnable[1] = m_state.plotEnable[4] = core::True;
+        m_state.channelNames[1] = QStringLiteral("Flow");
+        m_state.channelNames[4] = QStringLiteral("Tank \"A\", top");
+        const QDateTime start = run(30);
+        pic()->setPaused(true);
+        sendWheel(pic(), 1);
+        for (const char *name : {"shown.csv", "shown.png", "", "no/such/dir.csv"})
+            m_prompts.queueFile(*name ? std::optional(dir.filePath(name)) : std::nullopt);
+        for (const char *action : {"actSaveData", "actSavePicture", "actSaveData", "actSaveData"})
+            pic()->findChild<QAction *>(action)->trigger();
+
+        const QStringList lines
+            = QString::fromUtf8(testsupport::fileBytes(dir.filePath("shown.csv"))).split("\r\n");
+        QCOMPARE(lines.first(), "time,Flow,\"Tank \"\"A\"\", top\"");
+        QCOMPARE(lines.size(), 1 + 11 + 1);
+        QCOMPARE(lines.last(), QString());
+        const QRegularExpression iso(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\+01:00$)");
+        for (int s = 18; s <= 28; ++s) {
+            const QStringList fields = lines[s - 17].split(u',');
+            QVERIFY2(iso.match(fields[0]).hasMatch()
+                    && QDateTime::fromString(fields[0], Qt::ISODate) == start.addSecs(s),
+                qPrintable(fields[0]));
+            // Shortest digits: at most nine significant ones for a float.
+            for (const auto &[field, c] : {std::pair {fields[1], 1}, std::pair {fields[2], 4}})
+                QVERIFY2(field.toFloat() == valueAt(s, c) && field.size() <= 10, qPrintable(field));
+        }
+        QCOMPARE(
+            QImage(dir.filePath("shown.png")).size(), pic()->size() * pic()->devicePixelRatioF());
+        QVERIFY(m_prompts.fileRequests.size() == 4
+            && QDir(dir.path()).entryList(QDir::Files).size() == 2);
+        QVERIFY(m_prompts.shown.size() == 1 && m_prompts.shown[0].icon == core::PromptIcon::Error);
+    }
+
+    // A day and a second of history holds the last day.
+    void memoryHoldsADay()
+    {
+        ui::TrendMemory memory;
+        core::ChannelArray<float> values {};
+        const QDateTime start = m_clock.now();
+        for (qint64 s = 0; s <= ui::TrendMemory::Capacity; ++s) {
+            values[7] = float(s);
+            memory.append(start.addSecs(s), values);
+        }
+        QVERIFY(!memory.contains(0) && memory.contains(1) && memory.contains(86400));
+        QCOMPARE(memory.at(1).values[7], 1.0f);
+        QCOMPARE(memory.at(86400).msecs, start.addSecs(86400).toMSecsSinceEpoch());
+        QVERIFY(memory.bytes() <= 86400 * (8 * sizeof(float) + sizeof(qint64)));
+    }
+
+    // At twice the pixel density the texts and grid stand where they stand at one.
+    void denseScreen()
+    {
+        ui::TrendModel m;
+        m.endTime = QStringLiteral("18:11:43");
+        m.startTime = QStringLiteral("18:11:33");
+        m.bottomLabel = QStringLiteral("  0");
+        m.topLabel = QStringLiteral("100");
+        QImage dense(QSize(1321, 449) * 2, QImage::Format_RGB32);
+        dense.setDevicePixelRatio(2);
+        QPainter painter(&dense);
+        ui::paintTrend(painter, QSize(1321, 449), m);
+        painter.end();
+        const QImage plain = render(m);
+        for (const auto &[colour, half] : {std::pair {QColor(Qt::green), QRect(0, 0, 660, 449)},
+                 std::pair {QColor(Qt::green), QRect(660, 0, 661, 449)},
+                 std::pair {QColor(Qt::cyan), QRect(0, 0, 200, 224)},
+                 std::pair {QColor(Qt::cyan), QRect(0, 224, 200, 225)}}) {
+            const QRectF one = bounds(plain, colour, half);
+            const QRectF two = bounds(dense, colour, QRect(half.topLeft() * 2, half.size() * 2));
+            QVERIFY2(!one.isEmpty() && std::abs(two.left() - one.left()) <= 1
+                    && std::abs(two.top() - one.top()) <= 1
+                    && std::abs(two.bottom() - one.bottom()) <= 2,
+                qPrintable(QStringLiteral("%1 at %2").arg(colour.name()).arg(half.top())));
+        }
+        for (int k = 0; k <= 10; ++k)
+            QVERIFY(near(dense, px(1000 + 1000 * k, 5250) * 2, {64, 64, 64}));
     }
 };
 

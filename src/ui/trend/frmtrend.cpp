@@ -4,8 +4,10 @@
 #include "core/numberformat.h"
 #include "core/numeric.h"
 #include "core/prompts.h"
+#include "core/replacefile.h"
 #include "ui/filledshape.h"
 #include "ui/trend/trendchart.h"
+#include "ui/trend/trendexport.h"
 #include "ui/twips.h"
 
 #include <QComboBox>
@@ -40,6 +42,13 @@ QComboBox *makeEditableCombo(QWidget *parent, const QString &name, const QRect &
     return combo;
 }
 
+void reportFailure(core::Prompts &prompts, const core::WriteResult &written)
+{
+    if (!written.ok)
+        prompts.message(QStringLiteral("Cannot save %1: %2").arg(written.path, written.error),
+            QStringLiteral("Real Time Trend"), core::PromptIcon::Error);
+}
+
 } // namespace
 
 FrmTrend::FrmTrend(core::AcquisitionState &state, const core::Clock &clock, core::Prompts &prompts,
@@ -57,7 +66,10 @@ FrmTrend::FrmTrend(core::AcquisitionState &state, const core::Clock &clock, core
 
     buildLegend();
     buildControls();
+    pic->setMemory(&m_memory);
     pic->setModel(m_model);
+    connect(pic, &TrendChart::savePictureRequested, this, &FrmTrend::savePicture);
+    connect(pic, &TrendChart::saveDataRequested, this, &FrmTrend::saveData);
 
     tmrTrend->setObjectName(QStringLiteral("tmrTrend"));
     tmrTrend->setInterval(std::chrono::milliseconds(1000));
@@ -138,9 +150,11 @@ void FrmTrend::tick()
         shiftIn(m_model.history[c], m_model.pointCount, value);
         lblData[c]->setText(core::formatForInputType(value, m_state.inputType[c], point));
     }
+    m_memory.append(now, m_state.channelValues);
     for (int c = 0; c < core::ChannelCount; ++c) {
         m_model.plotted[c] = m_state.plotEnable[c] == core::True;
         m_model.colors[c] = shpColor[c]->fillColor();
+        m_model.inputTypes[c] = m_state.inputType[c];
     }
     pic->setModel(m_model);
 }
@@ -176,6 +190,30 @@ void FrmTrend::changeColor()
     if (!chosen || c < 0 || c >= core::ChannelCount)
         return;
     shpColor[c]->setFillColor(QColor::fromRgb(QRgb(*chosen)));
+}
+
+void FrmTrend::savePicture()
+{
+    const auto path = m_prompts.saveFileName(
+        {QStringLiteral("PNG Images (*.png)"), QStringLiteral("png"), QString()});
+    if (!path || path->isEmpty())
+        return;
+    // What is shown, without the cursor or the pause mark, at the screen's density.
+    const QByteArray png = trendPng(pic->model(), pic->size(), pic->devicePixelRatioF());
+    reportFailure(m_prompts, core::replaceFile(*path, png));
+}
+
+void FrmTrend::saveData()
+{
+    const auto path = m_prompts.saveFileName(
+        {QStringLiteral("CSV Files (*.csv)"), QStringLiteral("csv"), QString()});
+    if (!path || path->isEmpty())
+        return;
+    const TrendModel &shown = pic->model();
+    const qint64 last = pic->newestShown();
+    const QByteArray csv
+        = trendCsv(m_memory, last - shown.pointCount, last, shown.plotted, m_state.channelNames);
+    reportFailure(m_prompts, core::replaceFile(*path, csv));
 }
 
 } // namespace tarv::ui

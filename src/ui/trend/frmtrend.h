@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/acquisitionstate.h"
+#include "ui/trend/trendmemory.h"
 #include "ui/trend/trendmodel.h"
 
 #include <QWidget>
@@ -27,6 +28,8 @@ class TrendChart;
 // A strip chart of the eight channels, one sample a second. History, span, full
 // scale and trace colours belong to this window alone and start afresh each time
 // it is opened. Which channels are drawn is the shared plotEnable flags' business.
+// Besides the span shown, it remembers up to a day of seconds for looking back and
+// saving, and forgets them on closing like the rest.
 class FrmTrend : public QWidget
 {
     Q_OBJECT
@@ -45,11 +48,14 @@ private:
     void selectSpan(int index);
     void setRange();
     void changeColor();
+    void savePicture();
+    void saveData();
 
     core::AcquisitionState &m_state;
     const core::Clock &m_clock;
     core::Prompts &m_prompts;
     TrendModel m_model;
+    TrendMemory m_memory;
 
     TrendChart *pic;
     QGroupBox *Frame1;

@@ -28,6 +28,9 @@ struct TrendModel
 
     std::array<QColor, core::ChannelCount> colors {};
     std::array<bool, core::ChannelCount> plotted {};
+    // Input type of each channel at the tick: values read off the chart take the
+    // legend's number form.
+    std::array<int, core::ChannelCount> inputTypes {};
     QString endTime; // under the right end of the time axis
     QString startTime; // under the left end
     QString bottomLabel; // beside the bottom grid line
