@@ -74,6 +74,7 @@ private slots:
     void refusedConnections_data();
     void refusedConnections();
     void willAndCleanStop();
+    void queueIsBounded();
 };
 
 void TestPublisher::settingsFile_data()
@@ -103,13 +104,8 @@ void TestPublisher::settingsFile()
         testsupport::putFile(dir.filePath(QStringLiteral("tarvane.ini")), ini);
     const publish::PublishSettingsRead read = publish::readPublishSettings(dir.path());
     const publish::PublishSettings &s = read.settings;
-    QCOMPARE(QStringLiteral("%1,%2,%3,%4,%5,%6")
-                 .arg(s.enabled)
-                 .arg(s.port)
-                 .arg(s.qos)
-                 .arg(s.keepalive)
-                 .arg(s.commands)
-                 .arg(read.password),
+    QCOMPARE(QString::asprintf("%d,%d,%d,%d,%d,%s", s.enabled, s.port, s.qos, s.keepalive,
+                 s.commands, qPrintable(read.password)),
         expected);
     QCOMPARE(read.problems.size(), problems);
 }
@@ -311,6 +307,27 @@ void TestPublisher::willAndCleanStop()
         QTRY_COMPARE(status(), "offline");
         dash.clear();
     }
+}
+
+// At QoS 1 what cannot go waits, up to 10,000 messages; the oldest go first.
+void TestPublisher::queueIsBounded()
+{
+    core::AcquisitionState state;
+    link::CardLink link(state);
+    testsupport::FakeClock clock;
+    publish::Publisher publisher(state, link, clock);
+    publish::PublishSettings settings;
+    settings.enabled = true;
+    settings.port = 1; // nobody listens
+    settings.qos = 1;
+    publisher.configure(settings, {});
+    for (int s = 0; s < 1112; ++s) {
+        emit link.analogFrameAccepted();
+        publisher.tick();
+    }
+    // Nine messages a second, and the card's state once.
+    QCOMPARE(publisher.pending(), publish::Publisher::QueueLimit);
+    QCOMPARE(publisher.dropped(), 1112u * 9 + 1 - 10000);
 }
 
 QTEST_MAIN(TestPublisher)

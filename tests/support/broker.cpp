@@ -25,7 +25,7 @@ static bool run(const QString &dir, const QString &script)
 }
 
 // Made once per process; elliptic-curve keys keep it quick.
-static QString certDir()
+QString TestBroker::certDir()
 {
     static QTemporaryDir dir;
     static const bool made = run(dir.path(),
@@ -38,20 +38,11 @@ static QString certDir()
     return made ? dir.path() : QString();
 }
 
-QString TestBroker::caFile()
-{
-    return certDir() + "/ca.crt";
-}
-QString TestBroker::wrongCaFile()
-{
-    return certDir() + "/wrong.crt";
-}
-
 bool TestBroker::start(const BrokerOptions &options)
 {
     QTcpServer probe;
     if (!m_dir.isValid() || !probe.listen(QHostAddress::LocalHost)
-        || (options.auth && !run(dir(), "mosquitto_passwd -c -b passwd rig secret"))
+        || (options.auth && !run(m_dir.path(), "mosquitto_passwd -c -b passwd rig secret"))
         || (options.tls && certDir().isEmpty()))
         return false;
     m_port = probe.serverPort();
@@ -60,9 +51,9 @@ bool TestBroker::start(const BrokerOptions &options)
     QString conf = QStringLiteral("listener %1 127.0.0.1\npersistence false\nuser root\n"
                                   "log_dest file %2/mosquitto.log\nallow_anonymous %3\n")
                        .arg(m_port)
-                       .arg(dir(), options.auth ? "false" : "true");
+                       .arg(m_dir.path(), options.auth ? "false" : "true");
     if (options.auth)
-        conf += "password_file " + dir() + "/passwd\n";
+        conf += "password_file " + m_dir.path() + "/passwd\n";
     if (options.tls)
         conf += QString("cafile %1/ca.crt\ncertfile %1/server.crt\nkeyfile %1/server.key\n")
                     .arg(certDir());

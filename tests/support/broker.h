@@ -34,13 +34,14 @@ public:
     void kill();
 
     quint16 port() const { return m_port; }
-    QString dir() const { return m_dir.path(); }
     // Shared by every broker of the process: the CA that signed the server certificate,
     // and an unrelated CA that must not be trusted.
-    static QString caFile();
-    static QString wrongCaFile();
+    static QString caFile() { return certDir() + "/ca.crt"; }
+    static QString wrongCaFile() { return certDir() + "/wrong.crt"; }
 
 private:
+    static QString certDir();
+
     QTemporaryDir m_dir;
     QProcess m_process;
     quint16 m_port = 0;
