@@ -38,9 +38,10 @@ struct Counter
     bool start(int port, const char *topic)
     {
         mosq = mosquitto_new(nullptr, true, this);
-        mosquitto_message_callback_set(mosq, [](mosquitto *, void *self, const mosquitto_message *) {
-            ++static_cast<Counter *>(self)->received;
-        });
+        mosquitto_message_callback_set(
+            mosq, [](mosquitto *, void *self, const mosquitto_message *) {
+                ++static_cast<Counter *>(self)->received;
+            });
         return mosq && mosquitto_connect(mosq, "127.0.0.1", port, 60) == MOSQ_ERR_SUCCESS
             && mosquitto_subscribe(mosq, nullptr, topic, 0) == MOSQ_ERR_SUCCESS
             && mosquitto_loop_start(mosq) == MOSQ_ERR_SUCCESS;
@@ -67,7 +68,8 @@ Phase measure(const link::CardLink &link, int seconds)
     const quint64 frames0 = link.counters().analogAccepted;
     const auto wall0 = Clock::now();
     const auto end = wall0 + std::chrono::seconds(seconds);
-    testsupport::runUntil([&] { return Clock::now() >= end; }, std::chrono::seconds(seconds + 1), 20ms);
+    testsupport::runUntil(
+        [&] { return Clock::now() >= end; }, std::chrono::seconds(seconds + 1), 20ms);
     return {testsupport::cpuSeconds() - cpu0,
         std::chrono::duration<double>(Clock::now() - wall0).count(),
         link.counters().analogAccepted - frames0};
@@ -144,8 +146,7 @@ int main(int argc, char **argv)
     std::printf("messages published %llu = %.0f /s; received %llu; dropped %llu; %s\n",
         static_cast<unsigned long long>(sent), sent / pub.wall,
         static_cast<unsigned long long>(received),
-        static_cast<unsigned long long>(publisher.dropped()),
-        noneLost ? "none lost" : "SOME LOST");
+        static_cast<unsigned long long>(publisher.dropped()), noneLost ? "none lost" : "SOME LOST");
     std::printf("frames skipped while 100 messages awaited acknowledgement: %llu\n",
         static_cast<unsigned long long>(publisher.framesSkipped()));
     std::printf("CPU per message published: %.1f us\n", sent ? 1e6 * publishCpu / double(sent) : 0);

@@ -74,8 +74,8 @@ int main(int argc, char **argv)
         state.saveEnable[c] = core::toFlag(c < 4);
     state.saveFileName = dir.filePath(QStringLiteral("bench.log"));
     state.saveInterval = 1;
-    for (const auto &written :
-        {core::writeComPortFile(state), core::SaveCardSettings(state), core::SaveLogSettings(state)})
+    for (const auto &written : {core::writeComPortFile(state), core::SaveCardSettings(state),
+             core::SaveLogSettings(state)})
         if (!written.ok)
             std::fprintf(stderr, "settings: %s\n", qPrintable(written.error));
     for (const char *table : {"j.tc", "k.tc"})

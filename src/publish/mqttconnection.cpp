@@ -60,7 +60,8 @@ struct ConnectionContext
     {
         std::lock_guard lock(mutex);
         if (MqttConnection *o = owner.data(); o && !stopping)
-            QMetaObject::invokeMethod(o, [o, call] { call(o); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                o, [o, call] { call(o); }, Qt::QueuedConnection);
     }
 
     bool waitOrStop(std::chrono::milliseconds delay)
@@ -132,8 +133,9 @@ mosquitto *makeClient(ConnectionContext *context)
     if (!p.caFile.isEmpty()) {
         const QByteArray ca = p.caFile.toLocal8Bit(), cert = p.certFile.toLocal8Bit(),
                          key = p.keyFile.toLocal8Bit();
-        mosquitto_tls_set(mosq, ca.constData(), nullptr, cert.isEmpty() ? nullptr : cert.constData(),
-            key.isEmpty() ? nullptr : key.constData(), nullptr);
+        mosquitto_tls_set(mosq, ca.constData(), nullptr,
+            cert.isEmpty() ? nullptr : cert.constData(), key.isEmpty() ? nullptr : key.constData(),
+            nullptr);
     }
     mosquitto_connect_callback_set(mosq, onConnect);
     mosquitto_publish_callback_set(mosq, onPublish);
@@ -186,7 +188,8 @@ void ConnectionContext::run()
         const Ending ending = connectAndServe(*this);
         if (isStopping())
             break;
-        toOwner([reason = ending.reason](MqttConnection *owner) { emit owner->disconnected(reason); });
+        toOwner(
+            [reason = ending.reason](MqttConnection *owner) { emit owner->disconnected(reason); });
         // A connection that worked starts the back-off afresh.
         if (ending.hadConnected)
             retry = params.firstRetry;
@@ -247,8 +250,8 @@ bool MqttConnection::publish(
 {
     if (!m_context || !m_context->connected)
         return false;
-    return mosquitto_publish(m_context->mosq, mid, topic.toUtf8().constData(),
-               int(payload.size()), payload.constData(), qos, retain)
+    return mosquitto_publish(m_context->mosq, mid, topic.toUtf8().constData(), int(payload.size()),
+               payload.constData(), qos, retain)
         == MOSQ_ERR_SUCCESS;
 }
 
@@ -262,8 +265,8 @@ QString MqttConnection::probe(const ConnectionParams &params, std::chrono::milli
     if (!context.mosq)
         return QStringLiteral("the MQTT library could not start");
     QString reason;
-    int rc = mosquitto_connect(context.mosq, params.host.toUtf8().constData(), params.port,
-        params.keepalive);
+    int rc = mosquitto_connect(
+        context.mosq, params.host.toUtf8().constData(), params.port, params.keepalive);
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (rc == MOSQ_ERR_SUCCESS && !context.connected && context.refusal.isEmpty()
         && std::chrono::steady_clock::now() < deadline)
@@ -275,7 +278,8 @@ QString MqttConnection::probe(const ConnectionParams &params, std::chrono::milli
     else if (rc != MOSQ_ERR_SUCCESS)
         reason = reasonFor(rc);
     else
-        reason = QStringLiteral("the broker did not answer within %1 s").arg(limit.count() / 1000.0);
+        reason
+            = QStringLiteral("the broker did not answer within %1 s").arg(limit.count() / 1000.0);
     mosquitto_destroy(context.mosq);
     return reason;
 }

@@ -43,8 +43,8 @@ public:
 
     // Hands a message to libmosquitto. False when not connected or refused. Safe
     // from any thread; *mid identifies a QoS 1 message in delivered().
-    bool publish(const QString &topic, const QByteArray &payload, int qos, bool retain,
-        int *mid = nullptr);
+    bool publish(
+        const QString &topic, const QByteArray &payload, int qos, bool retain, int *mid = nullptr);
 
     // One connect from start to the broker's answer, for a "Test connection" button:
     // empty when the broker accepted, else the reason. Blocks: call it on a worker.

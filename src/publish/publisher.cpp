@@ -69,8 +69,8 @@ QString publishedNumber(float value)
     return QString::fromLatin1(buffer, result.ptr - buffer);
 }
 
-Publisher::Publisher(core::AcquisitionState &state, link::CardLink &link, const core::Clock &clock,
-    QObject *parent)
+Publisher::Publisher(
+    core::AcquisitionState &state, link::CardLink &link, const core::Clock &clock, QObject *parent)
     : QObject(parent)
     , m_state(state)
     , m_link(link)
@@ -178,9 +178,8 @@ void Publisher::publishAnalog()
             if (failure.channel == c)
                 error = jsonString(link::describe(failure.error));
         const float value = m_state.channelValues[std::size_t(c)];
-        json += (c ? "," : "") + QByteArray("{\"value\":") + jsonNumber(value)
-            + ",\"type\":" + QByteArray::number(m_state.inputType[std::size_t(c)])
-            + ",\"error\":" + error + '}';
+        json += (c ? "," : "") + QByteArray("{\"value\":") + jsonNumber(value) + ",\"type\":"
+            + QByteArray::number(m_state.inputType[std::size_t(c)]) + ",\"error\":" + error + '}';
     }
     send(QStringLiteral("analog"), json + "]}", false);
     for (int c = 0; c < core::ChannelCount; ++c) {
@@ -194,11 +193,10 @@ void Publisher::publishDigital()
 {
     m_digitalPending = false;
     send(QStringLiteral("digital"),
-        "{\"time\":\"" + jsonTime(m_digitalTime) + "\",\"inputs\":"
-            + QByteArray::number(lineWord(m_state.diStates))
-            + ",\"outputs\":" + QByteArray::number(lineWord(m_state.doStates))
-            + ",\"in\":" + lineArray(m_state.diStates) + ",\"out\":" + lineArray(m_state.doStates)
-            + '}',
+        "{\"time\":\"" + jsonTime(m_digitalTime)
+            + "\",\"inputs\":" + QByteArray::number(lineWord(m_state.diStates))
+            + ",\"outputs\":" + QByteArray::number(lineWord(m_state.doStates)) + ",\"in\":"
+            + lineArray(m_state.diStates) + ",\"out\":" + lineArray(m_state.doStates) + '}',
         false);
 }
 

@@ -36,10 +36,8 @@ int readNumber(const QSettings &ini, const QString &key, int fallback, int low, 
     const int n = text.toInt(&ok);
     if (ok && n >= low && n <= high)
         return n;
-    problems.append(QStringLiteral("%1=%2 is not a number from %3 to %4")
-                        .arg(key, text)
-                        .arg(low)
-                        .arg(high));
+    problems.append(
+        QStringLiteral("%1=%2 is not a number from %3 to %4").arg(key, text).arg(low).arg(high));
     return fallback;
 }
 
@@ -150,7 +148,8 @@ bool writePublishSettings(const QString &dir, const PublishSettings &s, QString 
     if (ini.status() == QSettings::NoError)
         return true;
     if (error)
-        *error = QStringLiteral("%1 cannot be written").arg(QDir::toNativeSeparators(ini.fileName()));
+        *error
+            = QStringLiteral("%1 cannot be written").arg(QDir::toNativeSeparators(ini.fileName()));
     return false;
 }
 

@@ -71,7 +71,8 @@ AcquisitionService::AcquisitionService(
             if (connected)
                 m_journal.info(QStringLiteral("broker %1 connected").arg(broker));
             else
-                m_journal.warning(QStringLiteral("broker %1 not connected: %2").arg(broker, reason));
+                m_journal.warning(
+                    QStringLiteral("broker %1 not connected: %2").arg(broker, reason));
         });
     connect(m_publisher, &publish::Publisher::commandRefused, this, [this](const QString &kind) {
         m_journal.warning(QStringLiteral("output command refused: %1").arg(kind));

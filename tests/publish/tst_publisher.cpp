@@ -11,13 +11,13 @@
 #include <QLabel>
 #include <QProcess>
 #include <QSettings>
+#include <QSignalSpy>
 
 #include <csignal>
 
 using namespace tarv;
 using namespace std::chrono_literals;
 using testsupport::BrokerClient;
-using testsupport::BrokerOptions;
 using testsupport::Frame;
 using testsupport::TestBroker;
 
@@ -36,18 +36,6 @@ void writeIni(const QString &dir, int port, const Keys &keys = {})
     ini.setValue(QStringLiteral("topic_prefix"), QStringLiteral("rig"));
     for (auto it = keys.begin(); it != keys.end(); ++it)
         ini.setValue(it.key(), it.value());
-}
-
-QJsonObject json(const std::optional<testsupport::BrokerMessage> &message)
-{
-    return message ? QJsonDocument::fromJson(message->payload).object() : QJsonObject {};
-}
-
-service::ServiceOptions quickRetry()
-{
-    service::ServiceOptions options;
-    options.brokerRetry = 50ms;
-    return options;
 }
 
 // What a dashboard that subscribes now is told: the retained messages.
@@ -87,10 +75,10 @@ void TestPublisher::settingsFile_data()
         << QByteArray("[mqtt]\nenabled=yes\nca_file=ca.pem\nqos=1\npassword_file=pw\ncommands=on\n")
         << "1,8883,1,30,1,secret" << 0;
     // A hand-edited file: each bad value falls back to its default, and says so.
-    QTest::newRow("bad values")
-        << QByteArray("[mqtt]\nenabled=maybe\nport=70000\nqos=2\nkeepalive=1\ncert_file=c\n"
-                      "password_file=missing\n")
-        << "0,1883,0,30,0," << 6;
+    QTest::newRow("bad values") << QByteArray(
+        "[mqtt]\nenabled=maybe\nport=70000\nqos=2\nkeepalive=1\ncert_file=c\n"
+        "password_file=missing\n")
+                                << "0,1883,0,30,0," << 6;
 }
 
 void TestPublisher::settingsFile()
@@ -126,7 +114,7 @@ void TestPublisher::publishesTheCardAndTakesCommands()
     rig.writeSettings();
     writeIni(rig.dir.path(), broker.port(), {{"qos", "1"}, {"commands", "true"}});
     QVERIFY(rig.plugIn(rig.pty));
-    auto &service = rig.start(quickRetry());
+    auto &service = rig.start();
     QTRY_VERIFY(service.publisher().isConnected());
     const QDateTime arrived = rig.clock.now();
     QVERIFY(rig.answerAndStream(rig.pty));
@@ -134,8 +122,10 @@ void TestPublisher::publishesTheCardAndTakesCommands()
     QTRY_COMPARE(service.link().counters().digitalAccepted, 1u);
     rig.tick(1);
 
-    QTRY_VERIFY(dash.last(QStringLiteral("rig/analog")) && dash.last(QStringLiteral("rig/digital")));
-    const QJsonObject analog = json(dash.last(QStringLiteral("rig/analog")));
+    QTRY_VERIFY(
+        dash.last(QStringLiteral("rig/analog")) && dash.last(QStringLiteral("rig/digital")));
+    const QJsonObject analog
+        = QJsonDocument::fromJson(dash.last(QStringLiteral("rig/analog"))->payload).object();
     QCOMPARE(analog[u"time"].toString(),
         arrived.toUTC().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzzZ")));
     QCOMPARE(analog[u"ambient"].toDouble(), 24.5);
@@ -154,7 +144,8 @@ void TestPublisher::publishesTheCardAndTakesCommands()
         QCOMPARE(channel[u"error"].toString(),
             c == 4 ? link::describe(link::ConversionError::DivisionByZero) : QString());
     }
-    const QJsonObject digital = json(dash.last(QStringLiteral("rig/digital")));
+    const QJsonObject digital
+        = QJsonDocument::fromJson(dash.last(QStringLiteral("rig/digital"))->payload).object();
     QCOMPARE(digital[u"inputs"].toInt(), 0xA0D2);
     QCOMPARE(digital[u"outputs"].toInt(), 0x000F);
     QJsonArray in, out; // entry n is line n
@@ -180,7 +171,8 @@ void TestPublisher::publishesTheCardAndTakesCommands()
     QVERIFY(dash.publish(QStringLiteral("rig/do/set"), R"({"line": 3, "state": true})"));
     QTRY_COMPARE(service.publisher().refused(), 4u);
     QCOMPARE(rig.pty.waitForBytes(1, 300ms), QByteArray());
-    for (const char *kind : {"retained message", "line configured as an input", "malformed message"})
+    for (const char *kind :
+        {"retained message", "line configured as an input", "malformed message"})
         QVERIFY2(rig.reported(QStringLiteral("<4>output command refused: ") + QLatin1String(kind)),
             qPrintable(rig.reports.join(u'|')));
 
@@ -199,18 +191,14 @@ void TestPublisher::brokerLostAndBack()
     testsupport::ServiceRig rig;
     writeIni(rig.dir.path(), broker.port());
     QVERIFY(rig.plugIn(rig.pty));
-    auto &service = rig.start(quickRetry());
+    auto &service = rig.start();
     QTRY_VERIFY(service.publisher().isConnected());
     QVERIFY(rig.answerAndStream(rig.pty));
     const auto stream = [&](int seconds) {
-        for (int s = 0; s < seconds; ++s) {
-            const auto before = service.link().counters().analogAccepted;
-            if (!rig.pty.writeToProgram(Frame)
-                || !QTest::qWaitFor([&] { return service.link().counters().analogAccepted > before; }))
-                return false;
-            rig.tick(1);
-        }
-        return true;
+        bool ok = true;
+        for (int s = 0; s < seconds && ok; ++s)
+            ok = rig.frame(rig.pty) && (rig.tick(1), true);
+        return ok;
     };
     QVERIFY(stream(2));
     QCOMPARE(service.publisher().dropped(), 0u);
@@ -252,21 +240,24 @@ void TestPublisher::refusedConnections()
     QFETCH(Keys, keys);
     QFETCH(QString, reason);
     TestBroker broker;
-    QVERIFY(broker.start(BrokerOptions {!tls, tls}));
+    QVERIFY(broker.start(testsupport::BrokerOptions {!tls, tls}));
     testsupport::ServiceRig rig;
     testsupport::putFile(rig.path("wrong"), "guess\n");
     testsupport::putFile(rig.path("right"), "secret\n");
     keys.insert(QStringLiteral("host"), QStringLiteral("localhost"));
     writeIni(rig.dir.path(), broker.port(), keys);
     QVERIFY(rig.plugIn(rig.pty));
-    auto &service = rig.start(quickRetry());
+    auto &service = rig.start();
     QVERIFY(rig.answerAndStream(rig.pty));
     if (reason.isEmpty()) {
         QTRY_VERIFY(service.publisher().isConnected());
     } else {
         QTRY_VERIFY2(service.publisher().reason().contains(reason),
             qPrintable(service.publisher().reason()));
-        QTest::qWait(300); // several retries, each failing the same way
+        // Several retries, each failing the same way.
+        QSignalSpy attempts(service.publisher().findChild<publish::MqttConnection *>(),
+            &publish::MqttConnection::disconnected);
+        QTRY_VERIFY(attempts.count() >= 3);
         QCOMPARE(rig.reports.filter(QStringLiteral("not connected")).size(), 1);
     }
     rig.tick(2);

@@ -6,10 +6,10 @@
 #include "logging/logger.h"
 #include "service/acquisitionservice.h"
 #include "support/endtoend.h"
-#include "support/servicerig.h"
 #include "support/fakeclock.h"
 #include "support/ptypair.h"
 #include "support/scriptedprompts.h"
+#include "support/servicerig.h"
 #include "support/testfiles.h"
 
 #include <QProcess>
@@ -19,9 +19,9 @@
 #include <QTest>
 
 #include <csignal>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <memory>
 
 using namespace tarv;
 using namespace std::chrono_literals;
@@ -275,8 +275,9 @@ void TestService::permissionDeniedIsExplained()
         QSKIP("needs root to run the service as another user");
     Rig rig;
     QVERIFY(rig.plugIn(rig.pty));
-    QFile::setPermissions(rig.dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
-            | QFile::ReadOther | QFile::ExeOther);
+    QFile::setPermissions(rig.dir.path(),
+        QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther
+            | QFile::ExeOther);
     ::chmod(QFile::encodeName(rig.pty.slavePath()).constData(), 0600);
     QProcess service;
     service.start(QStringLiteral("runuser"),
@@ -284,7 +285,8 @@ void TestService::permissionDeniedIsExplained()
     QByteArray err;
     QVERIFY(QTest::qWaitFor(
         [&] { return (err += service.readAllStandardError()).contains("dialout"); }, 5000));
-    QVERIFY2(err.contains("<4>COM 1 not open: permission denied on " + rig.pty.slavePath().toUtf8()),
+    QVERIFY2(
+        err.contains("<4>COM 1 not open: permission denied on " + rig.pty.slavePath().toUtf8()),
         err.constData());
     // runuser answers a signal of its own with the signal's number: stop the service itself.
     QProcess::execute(QStringLiteral("pkill"),

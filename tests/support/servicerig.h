@@ -60,6 +60,7 @@ struct ServiceRig
     service::AcquisitionService &start(service::ServiceOptions options = {})
     {
         options.dir = dir.path();
+        options.brokerRetry = std::chrono::milliseconds(50); // a broker's return is seen soon
         service = std::make_unique<service::AcquisitionService>(options, clock, journal);
         if (!service->start())
             qWarning() << "not started:" << reports;
@@ -69,8 +70,14 @@ struct ServiceRig
     bool answerAndStream(PtyPair &card)
     {
         return card.waitForBytes(2) == "?\r" && card.writeToProgram("V1.02\r")
-            && card.waitForBytes(9) == "@TA00\r@N\r" && card.writeToProgram(Frame)
-            && QTest::qWaitFor([&] { return service->link().counters().analogAccepted > 0; });
+            && card.waitForBytes(9) == "@TA00\r@N\r" && frame(card);
+    }
+    // One more frame from the card, accepted.
+    bool frame(PtyPair &card)
+    {
+        const auto before = service->link().counters().analogAccepted;
+        return card.writeToProgram(Frame)
+            && QTest::qWaitFor([&] { return service->link().counters().analogAccepted > before; });
     }
     void tick(int seconds)
     {

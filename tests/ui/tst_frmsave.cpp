@@ -1,6 +1,6 @@
-#include "ui/logging/frmsave.h"
 #include "support/logrig.h"
 #include "support/testfiles.h"
+#include "ui/logging/frmsave.h"
 
 #include <QAbstractButton>
 #include <QDir>

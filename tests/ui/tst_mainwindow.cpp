@@ -1,16 +1,16 @@
 // The main window: child windows, start and close, the card unplugged, fault boxes;
 // the status window, the file chooser, and a guard that every text fits.
 #include "link/cardlink.h"
-#include "ui/logging/frmsave.h"
 #include "logging/logger.h"
 #include "support/mainwindowrig.h"
-#include "ui/main/frmpublishing.h"
 #include "support/ptypair.h"
 #include "support/testfiles.h"
 #include "ui/designfonts.h"
-#include "ui/twips.h"
+#include "ui/logging/frmsave.h"
 #include "ui/main/frmabout.h"
+#include "ui/main/frmpublishing.h"
 #include "ui/main/qtprompts.h"
+#include "ui/twips.h"
 
 #include <QtTest>
 #include <QtWidgets>

@@ -43,16 +43,18 @@ FrmPublishing::FrmPublishing(
     m_txtPort->setRange(1, 65535);
     m_txtPort->setValue(s.port);
     m_form->addRow(QStringLiteral("Port:"), m_txtPort);
-    m_txtClientId = addText(QStringLiteral("txtClientId"), QStringLiteral("Client ID:"), s.clientId);
+    m_txtClientId
+        = addText(QStringLiteral("txtClientId"), QStringLiteral("Client ID:"), s.clientId);
     m_txtClientId->setPlaceholderText(QStringLiteral("generated"));
-    m_txtPrefix = addText(QStringLiteral("txtPrefix"), QStringLiteral("Topic prefix:"), s.topicPrefix);
+    m_txtPrefix
+        = addText(QStringLiteral("txtPrefix"), QStringLiteral("Topic prefix:"), s.topicPrefix);
     m_txtPrefix->setPlaceholderText(s.prefix());
     m_txtUser = addText(QStringLiteral("txtUser"), QStringLiteral("User name:"), s.username);
     m_txtPasswordFile = addText(
         QStringLiteral("txtPasswordFile"), QStringLiteral("Password file:"), s.passwordFile);
     m_txtCaFile = addText(QStringLiteral("txtCaFile"), QStringLiteral("CA file (TLS):"), s.caFile);
-    m_txtCertFile = addText(
-        QStringLiteral("txtCertFile"), QStringLiteral("Client certificate:"), s.certFile);
+    m_txtCertFile
+        = addText(QStringLiteral("txtCertFile"), QStringLiteral("Client certificate:"), s.certFile);
     m_txtKeyFile = addText(QStringLiteral("txtKeyFile"), QStringLiteral("Client key:"), s.keyFile);
     m_cmbQos = new QComboBox(this);
     m_cmbQos->setObjectName(QStringLiteral("cmbQos"));

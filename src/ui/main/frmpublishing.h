@@ -26,7 +26,8 @@ class FrmPublishing : public QDialog
 public:
     using Apply = std::function<void(const publish::PublishSettings &)>;
 
-    FrmPublishing(const QString &dir, core::Prompts &prompts, Apply apply, QWidget *parent = nullptr);
+    FrmPublishing(
+        const QString &dir, core::Prompts &prompts, Apply apply, QWidget *parent = nullptr);
 
     publish::PublishSettings settings() const;
     void testConnection();

@@ -278,8 +278,9 @@ void MdiDaq::startPublishing()
 
 void MdiDaq::showPublishingDialog()
 {
-    FrmPublishing dialog(m_state.appPath, m_prompts,
-        [this](const publish::PublishSettings &) { startPublishing(); }, this);
+    FrmPublishing dialog(
+        m_state.appPath, m_prompts, [this](const publish::PublishSettings &) { startPublishing(); },
+        this);
     dialog.exec();
 }
 

@@ -28,7 +28,7 @@ class Logger;
 namespace tarv::publish {
 class Publisher;
 struct PublishSettings;
-}
+} // namespace tarv::publish
 
 namespace tarv::ui {
 
