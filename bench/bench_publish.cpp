@@ -5,10 +5,11 @@
 //
 // Usage: bench_publish [seconds]   (default 10 per phase)
 
-#include "core/clock.h"
 #include "link/cardlink.h"
 #include "link/portresolver.h"
-#include "publish/publisher.h"
+#include "publish/messagequeue.h"
+#include "publish/mqttconnection.h"
+#include "publish/payloads.h"
 #include "support/broker.h"
 #include "support/endtoend.h"
 
@@ -75,6 +76,48 @@ Phase measure(const link::CardLink &link, int seconds)
         link.counters().analogAccepted - frames0};
 }
 
+// The publisher's parts driven directly: every analog frame as it is accepted, as
+// fast as the broker acknowledges. A frame that finds a full window of
+// unacknowledged messages is skipped and counted, so the measure is the rate with
+// nothing dropped.
+struct EveryFrame
+{
+    explicit EveryFrame(const core::AcquisitionState &s)
+        : state(s)
+    { }
+
+    const core::AcquisitionState &state;
+    publish::MqttConnection connection;
+    publish::MessageQueue queue;
+    bool connected = false;
+    quint64 skipped = 0;
+
+    void pump()
+    {
+        if (!connected)
+            return;
+        queue.pump([this](const publish::Message &m) -> std::optional<int> {
+            int mid = 0;
+            if (!connection.publish(m.topic, m.payload, 1, m.retain, &mid))
+                return std::nullopt;
+            return mid;
+        });
+    }
+    void frame()
+    {
+        if (!connected || queue.pending() >= publish::MessageQueue::InFlightLimit) {
+            ++skipped;
+            return;
+        }
+        queue.push({QStringLiteral("bench/analog"),
+            publish::analogPayload(state, QDateTime::currentDateTime(), {}), false});
+        for (int c = 0; c < core::ChannelCount; ++c)
+            queue.push({QStringLiteral("bench/channel/%1").arg(c),
+                publish::channelPayload(state, c), true});
+        pump();
+    }
+};
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -97,9 +140,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "simulator did not start: %s\n", qPrintable(simOut));
         return 1;
     }
-    core::SystemClock clock;
     link::CardLink link(state);
-    publish::Publisher publisher(state, link, clock);
     if (!link.openPort(link::resolvePortDevice(1, dir.path()))
         || !testsupport::runUntil([&] { return state.cardConnected == core::True; }, 10s)) {
         std::fprintf(stderr, "card did not answer\n");
@@ -114,28 +155,37 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "subscriber did not connect\n");
         return 1;
     }
-    publish::PublishSettings settings;
-    settings.enabled = true;
-    settings.host = QStringLiteral("127.0.0.1");
-    settings.port = broker.port();
-    settings.topicPrefix = QStringLiteral("bench");
-    settings.qos = 1;
-    publisher.setEveryFrame(true);
-    publisher.configure(settings, {});
-    if (!testsupport::runUntil([&] { return publisher.isConnected(); }, 10s)) {
-        std::fprintf(stderr, "publisher did not connect: %s\n", qPrintable(publisher.reason()));
+    EveryFrame publisher(state);
+    QObject::connect(&publisher.connection, &publish::MqttConnection::connected,
+        &publisher.connection, [&] { publisher.connected = true; });
+    QObject::connect(&publisher.connection, &publish::MqttConnection::delivered,
+        &publisher.connection, [&](int mid) {
+            if (publisher.queue.acknowledged(mid))
+                publisher.pump();
+        });
+    QObject::connect(
+        &link, &link::CardLink::analogFrameAccepted, &link, [&] { publisher.frame(); });
+    publish::ConnectionParams params;
+    params.host = QStringLiteral("127.0.0.1");
+    params.port = broker.port();
+    params.statusTopic = QStringLiteral("bench/status");
+    publisher.connection.start(params);
+    if (!testsupport::runUntil([&] { return publisher.connected; }, 10s)) {
+        std::fprintf(stderr, "publisher did not connect\n");
         return 1;
     }
-    const quint64 sent0 = publisher.sent(), received0 = counter.received;
+    publisher.skipped = 0;
+    const quint64 sent0 = publisher.queue.sent(), received0 = counter.received;
     const Phase pub = measure(link, seconds);
     link.taskStop();
     // Whatever is still queued or unacknowledged goes out before counting.
-    testsupport::runUntil([&] { return publisher.pending() == 0; }, 30s, 10ms);
+    testsupport::runUntil([&] { return publisher.queue.pending() == 0; }, 30s, 10ms);
     // Everything since the connection, the connection's own "online" included.
-    const auto allArrived = [&] { return counter.received >= publisher.sent() + 1; };
+    const auto allArrived = [&] { return counter.received >= publisher.queue.sent() + 1; };
     testsupport::runUntil(allArrived, 10s, 10ms);
-    const bool noneLost = counter.received == publisher.sent() + 1 && publisher.dropped() == 0;
-    const quint64 sent = publisher.sent() - sent0, received = counter.received - received0;
+    const bool noneLost
+        = counter.received == publisher.queue.sent() + 1 && publisher.queue.dropped() == 0;
+    const quint64 sent = publisher.queue.sent() - sent0, received = counter.received - received0;
 
     const double baseCpuPerFrame = base.frames ? base.cpu / double(base.frames) : 0;
     const double publishCpu = pub.cpu - baseCpuPerFrame * double(pub.frames);
@@ -146,11 +196,12 @@ int main(int argc, char **argv)
     std::printf("messages published %llu = %.0f /s; received %llu; dropped %llu; %s\n",
         static_cast<unsigned long long>(sent), sent / pub.wall,
         static_cast<unsigned long long>(received),
-        static_cast<unsigned long long>(publisher.dropped()), noneLost ? "none lost" : "SOME LOST");
+        static_cast<unsigned long long>(publisher.queue.dropped()),
+        noneLost ? "none lost" : "SOME LOST");
     std::printf("frames skipped while 100 messages awaited acknowledgement: %llu\n",
-        static_cast<unsigned long long>(publisher.framesSkipped()));
+        static_cast<unsigned long long>(publisher.skipped));
     std::printf("CPU per message published: %.1f us\n", sent ? 1e6 * publishCpu / double(sent) : 0);
-    publisher.stop();
+    publisher.connection.stop();
     sim.terminate();
     sim.waitForFinished(5000);
     return 0;

@@ -16,7 +16,31 @@ QString nonFinite(double value)
     return value < 0 ? QStringLiteral("-Infinity") : QStringLiteral("Infinity");
 }
 
+template<typename Real> QByteArray shortestFixed(Real value)
+{
+    if (!std::isfinite(value))
+        return {};
+    if (value == Real(0))
+        return QByteArrayLiteral("0"); // also for -0.0, which would print as "-0"
+    // Fixed notation at its shortest round trip; the widest finite double needs 309
+    // integer digits and the smallest 751 characters after the point.
+    char buffer[800];
+    const auto [end, ec]
+        = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+    return QByteArray(buffer, ec == std::errc() ? end - buffer : 0);
+}
+
 } // namespace
+
+QByteArray numberText(double value)
+{
+    return shortestFixed(value);
+}
+
+QByteArray numberText(float value)
+{
+    return shortestFixed(value);
+}
 
 QChar regionalDecimalPoint()
 {

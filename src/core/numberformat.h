@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QChar>
 #include <QString>
 
@@ -23,5 +24,13 @@ QString formatForInputType(double value, int inputType, QChar decimalPoint = QLa
 // ("1E-05", "1.234568E+07") when the decimal exponent is below -4 or at least 7;
 // zero, negative zero included, is "0".
 QString formatGeneral(float value, QChar decimalPoint = QLatin1Char('.'));
+
+// The one text form every output that promises "the shortest digits that read back"
+// uses (settings files, published values, saved trend data): plain decimal with
+// ".", never an exponent, no "-" on zero (12.7 -> "12.7", 1e-5f -> "0.00001",
+// 0.1f -> "0.1", not the double's digits). Empty for a value that is not finite,
+// which has no such form.
+QByteArray numberText(double value);
+QByteArray numberText(float value);
 
 } // namespace tarv::core

@@ -1,5 +1,6 @@
 #include "core/settingsfile.h"
 
+#include "core/numberformat.h"
 #include "core/numeric.h"
 
 #include <QLocale>
@@ -184,30 +185,9 @@ void SettingsWriter::writeString(const QString &text)
     writeLine('"' + text.toLatin1() + '"');
 }
 
-namespace {
-
-template<typename Real> QByteArray shortestFixed(Real value)
-{
-    if (value == Real(0))
-        return QByteArrayLiteral("0"); // also for -0.0, which would print as "-0"
-    // Fixed notation at its shortest round trip; the widest finite double needs 309
-    // integer digits and the smallest 751 characters after the point.
-    char buffer[800];
-    const auto [end, ec]
-        = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
-    return QByteArray(buffer, ec == std::errc() ? end - buffer : 0);
-}
-
-} // namespace
-
 QByteArray doubleText(Double value)
 {
-    return shortestFixed(value);
-}
-
-QByteArray singleText(Single value)
-{
-    return shortestFixed(value);
+    return numberText(value);
 }
 
 } // namespace tarv::core

@@ -83,8 +83,4 @@ private:
 // earlier builds wrote.
 QByteArray doubleText(Double value);
 
-// The same for a single-precision value: the shortest digits that read back as
-// that float (0.1f -> "0.1", not the double's "0.100000001490116").
-QByteArray singleText(Single value);
-
 } // namespace tarv::core

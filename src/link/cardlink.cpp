@@ -74,6 +74,16 @@ bool CardLink::openPort(const QString &device)
     return opened;
 }
 
+void CardLink::closePort()
+{
+    m_tmrDelay->stop();
+    m_tmrReconnect->stop();
+    m_awaitingReturn = m_stopOnReturn = m_lookingForPort = false;
+    dropOwnedPort();
+    attachDevice(nullptr);
+    m_state.cardConnected = m_state.taskRunning = m_state.portLost = core::False;
+}
+
 void CardLink::keepLookingForPort()
 {
     if (isPortOpen())
@@ -214,6 +224,11 @@ void CardLink::digitalOutput(int line)
     // Toggled even while the card is silent: the next command sent carries it.
     auto &command = m_state.doCommand[static_cast<std::size_t>(line)];
     command = command == core::False ? core::True : core::False;
+    writeOutputs();
+}
+
+void CardLink::writeOutputs()
+{
     if (m_state.cardConnected == core::True)
         send(digitalOutputCommand(m_state).toLatin1() + CR);
 }

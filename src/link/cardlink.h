@@ -68,6 +68,10 @@ public:
     // stopped it while the card was away. True when the port is open.
     bool retryOpen();
 
+    // Lets go of the port and everything known about the card, as if it had never
+    // been opened: for a move to another port. Send what the old card must hear first.
+    void closePort();
+
     // For a port that did not open (or had no device) when the run began: keep
     // trying every two seconds, as for a lost port, until it opens. The desktop
     // program leaves such a port alone; an unattended service cannot.
@@ -79,6 +83,7 @@ public:
     void taskStart(); // "@TA00", then "@N" after a 100 ms pause on tmrDelay
     void taskStop(); // "@F"; while the card is away after a loss, at its return
     void digitalOutput(int line); // toggles doCommand(line), sends "#D" + 4 hex digits
+    void writeOutputs(); // "#D" with the doCommand word as it stands
     // "@F" when the port is open, whether or not the card answered; a task start
     // still in its pause is abandoned first.
     void stopAtClose();

@@ -42,24 +42,15 @@ Logger::Logger(core::AcquisitionState &state, const core::Clock &clock, core::Pr
     , m_prompts(prompts)
 { }
 
-Logger::StartResult Logger::start(StartMode mode)
+Logger::StartResult Logger::start(StartMode mode, bool keepOnFailure)
 {
     const QString &path = m_state.saveFileName;
     const qint64 size = QFileInfo(path).size(); // 0 for a file that is not there
     core::Long serialNo = 0;
-    QString error;
-    if (m_state.useChannelHeaders == core::True && (mode == StartMode::Restart || size == 0)) {
-        error = replaceWithLine(path, encodeLine(buildHeader(m_state)));
-    } else if (mode == StartMode::Continue && size > 0) {
-        const QByteArray tail = readTail(path, TailBytes);
-        error = tail.isEmpty() || tail.endsWith('\n') ? checkAppendable(path)
-                                                      : appendLine(path, "\r\n");
-        if (m_state.stampMode == 1)
-            serialNo = lastSerialNumber(tail, size <= TailBytes);
-    } else {
-        error = checkAppendable(path);
-    }
-    if (!error.isEmpty())
+    if (mode == StartMode::Continue && size > 0 && m_state.stampMode == 1)
+        serialNo = lastSerialNumber(readTail(path, TailBytes), size <= TailBytes);
+    const QString error = prepareFile(mode);
+    if (!error.isEmpty() && !keepOnFailure)
         return {false, error};
 
     m_state.savePeriodTicks = periodTicks(m_state);
@@ -69,7 +60,26 @@ Logger::StartResult Logger::start(StartMode mode)
     // A new log: an old failure is forgotten and reported afresh if it persists.
     m_problem.clear();
     m_skipped = 0;
+    m_unprepared.reset();
+    if (!error.isEmpty()) {
+        m_unprepared = mode;
+        reportFailure(error, false);
+    }
     return {true, {}};
+}
+
+QString Logger::prepareFile(StartMode mode) const
+{
+    const QString &path = m_state.saveFileName;
+    const qint64 size = QFileInfo(path).size();
+    if (m_state.useChannelHeaders == core::True && (mode == StartMode::Restart || size == 0))
+        return replaceWithLine(path, encodeLine(buildHeader(m_state)));
+    if (mode == StartMode::Continue && size > 0) {
+        const QByteArray tail = readTail(path, TailBytes);
+        return tail.isEmpty() || tail.endsWith('\n') ? checkAppendable(path)
+                                                     : appendLine(path, "\r\n");
+    }
+    return checkAppendable(path);
 }
 
 void Logger::tick()
@@ -95,16 +105,20 @@ void Logger::tick()
         = dataLinePrefix(m_state.stampMode, m_state.saveSerialNo, m_clock.now(), separators)
         + channelValueFields(m_state, separators.decimalPoint);
 
-    const QString error = appendLine(m_state.saveFileName, encodeLine(line));
+    QString error = m_unprepared ? prepareFile(*m_unprepared) : QString();
+    if (error.isEmpty()) {
+        m_unprepared.reset();
+        error = appendLine(m_state.saveFileName, encodeLine(line));
+    }
     if (!error.isEmpty())
-        reportFailure(error);
+        reportFailure(error, true);
     else if (!m_problem.isEmpty())
         reportResumed();
 }
 
-void Logger::reportFailure(const QString &problem)
+void Logger::reportFailure(const QString &problem, bool lineSkipped)
 {
-    ++m_skipped;
+    m_skipped += lineSkipped;
     const bool firstFailure = m_problem.isEmpty();
     m_problem = problem;
     if (firstFailure)

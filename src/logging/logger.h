@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QString>
 
+#include <optional>
+
 namespace tarv::core {
 class Clock;
 class Prompts;
@@ -49,8 +51,11 @@ public:
     // appending, so a bad path is reported here rather than at the first line.
     // Then the period is set, the serial number set, the tick count armed so the
     // first line comes at the first counted tick, and savingActive switched on.
-    // On failure nothing in the state changes.
-    StartResult start(StartMode mode = StartMode::Restart);
+    // On failure nothing in the state changes, unless keepOnFailure: then logging
+    // is on all the same (a running service's reload must not end its logging), the
+    // failure is told as a write failure is, due lines are skipped and counted, and
+    // the file is prepared at the first line that can be written.
+    StartResult start(StartMode mode = StartMode::Restart, bool keepOnFailure = false);
 
     // Once a second (tmrSave). Counts only while the card is connected and logging
     // is on; writes a line when the period is complete. A line due with no channel
@@ -67,7 +72,10 @@ public:
     qint64 skippedLines() const { return m_skipped; }
 
 private:
-    void reportFailure(const QString &problem);
+    // The file's part of a start: the header, the end of a cut-off line, or only a
+    // check that it opens for appending. Empty on success, else the reason.
+    QString prepareFile(StartMode mode) const;
+    void reportFailure(const QString &problem, bool lineSkipped);
     void reportResumed();
 
     core::AcquisitionState &m_state;
@@ -75,6 +83,7 @@ private:
     core::Prompts &m_prompts;
     QString m_problem;
     qint64 m_skipped = 0;
+    std::optional<StartMode> m_unprepared; // the file still needs its start
 };
 
 } // namespace tarv::logging

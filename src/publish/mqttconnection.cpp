@@ -108,7 +108,12 @@ void onMessage(mosquitto *, void *obj, const mosquitto_message *message)
 {
     auto *context = static_cast<ConnectionContext *>(obj);
     const QString topic = QString::fromUtf8(message->topic);
-    const QByteArray payload(static_cast<const char *>(message->payload), message->payloadlen);
+    // Commands are a few dozen bytes; a huge message is not copied, and arrives
+    // empty, which no reader takes for a command.
+    const bool fits = message->payloadlen <= context->params.maxIncomingBytes;
+    const QByteArray payload = fits
+        ? QByteArray(static_cast<const char *>(message->payload), message->payloadlen)
+        : QByteArray();
     const bool retained = message->retain;
     context->toOwner([topic, payload, retained](MqttConnection *owner) {
         emit owner->messageArrived(topic, payload, retained);
@@ -260,6 +265,8 @@ QString MqttConnection::probe(const ConnectionParams &params, std::chrono::milli
     ConnectionContext context;
     context.params = params;
     context.params.statusTopic.clear(); // a probe says nothing and leaves no will
+    // Nor may it take the running connection's identity: the broker would drop that.
+    context.params.clientId.clear();
     context.params.subscribeTopic.clear();
     context.mosq = makeClient(&context);
     if (!context.mosq)

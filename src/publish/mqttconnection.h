@@ -20,6 +20,7 @@ struct ConnectionParams
     int keepalive = 30;
     QString statusTopic; // "online" on connect; the will and a clean stop say "offline"
     QString subscribeTopic; // empty: nothing
+    int maxIncomingBytes = 1024; // larger messages arrive empty
     std::chrono::milliseconds firstRetry {1000}; // doubled after each failure
     std::chrono::milliseconds longestRetry {60000};
 };

@@ -1,5 +1,7 @@
 #include "publish/publishsettings.h"
 
+#include "core/inifile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -11,41 +13,6 @@ namespace tarv::publish {
 namespace {
 
 const QString Group = QStringLiteral("mqtt");
-
-// QVariant's own reading takes "no" for true; a hand-edited file deserves better.
-bool readFlag(const QSettings &ini, const QString &key, bool fallback, QStringList &problems)
-{
-    const QString text = ini.value(key).toString().trimmed().toLower();
-    if (text.isEmpty())
-        return fallback;
-    if (text == u"true" || text == u"1" || text == u"yes" || text == u"on")
-        return true;
-    if (text == u"false" || text == u"0" || text == u"no" || text == u"off")
-        return false;
-    problems.append(QStringLiteral("%1=%2 is not true or false").arg(key, text));
-    return fallback;
-}
-
-int readNumber(const QSettings &ini, const QString &key, int fallback, int low, int high,
-    QStringList &problems)
-{
-    const QString text = ini.value(key).toString().trimmed();
-    if (text.isEmpty())
-        return fallback;
-    bool ok = false;
-    const int n = text.toInt(&ok);
-    if (ok && n >= low && n <= high)
-        return n;
-    problems.append(
-        QStringLiteral("%1=%2 is not a number from %3 to %4").arg(key, text).arg(low).arg(high));
-    return fallback;
-}
-
-QString readPath(const QSettings &ini, const QString &key, const QString &dir)
-{
-    const QString path = ini.value(key).toString().trimmed();
-    return path.isEmpty() ? path : QDir(dir).absoluteFilePath(path);
-}
 
 } // namespace
 
@@ -62,40 +29,39 @@ QString PublishSettings::brokerName() const
 
 QString publishSettingsPath(const QString &dir)
 {
-    return QDir(dir).filePath(QStringLiteral("tarvane.ini"));
+    return core::IniFile::pathIn(dir);
 }
 
 PublishSettingsRead readPublishSettings(const QString &dir)
 {
+    const core::IniFile ini = core::IniFile::read(dir);
+    PublishSettingsRead read = readPublishSettings(ini);
+    if (!ini.readError().isEmpty())
+        read.problems.prepend(ini.readError());
+    return read;
+}
+
+PublishSettingsRead readPublishSettings(const core::IniFile &ini)
+{
     PublishSettingsRead read;
-    const QString path = publishSettingsPath(dir);
-    if (!QFileInfo::exists(path))
-        return read;
-    QSettings ini(path, QSettings::IniFormat);
-    if (ini.status() != QSettings::NoError) {
-        read.problems.append(QStringLiteral("%1 cannot be read").arg(path));
-        return read;
-    }
-    ini.beginGroup(Group);
+    const core::IniGroup group = ini.group(Group);
     PublishSettings &s = read.settings;
     QStringList &problems = read.problems;
-    s.enabled = readFlag(ini, QStringLiteral("enabled"), false, problems);
-    s.host = ini.value(QStringLiteral("host"), s.host).toString().trimmed();
-    if (s.host.isEmpty())
-        s.host = QStringLiteral("localhost");
-    s.clientId = ini.value(QStringLiteral("client_id")).toString().trimmed();
-    s.topicPrefix = ini.value(QStringLiteral("topic_prefix")).toString().trimmed();
+    s.enabled = group.flag(QStringLiteral("enabled"), false, problems);
+    s.host = group.text(QStringLiteral("host"), s.host);
+    s.clientId = group.text(QStringLiteral("client_id"));
+    s.topicPrefix = group.text(QStringLiteral("topic_prefix"));
     while (s.topicPrefix.endsWith(u'/'))
         s.topicPrefix.chop(1);
-    s.username = ini.value(QStringLiteral("username")).toString();
-    s.passwordFile = readPath(ini, QStringLiteral("password_file"), dir);
-    s.caFile = readPath(ini, QStringLiteral("ca_file"), dir);
-    s.certFile = readPath(ini, QStringLiteral("cert_file"), dir);
-    s.keyFile = readPath(ini, QStringLiteral("key_file"), dir);
-    s.port = readNumber(ini, QStringLiteral("port"), s.tls() ? 8883 : 1883, 1, 65535, problems);
-    s.qos = readNumber(ini, QStringLiteral("qos"), 0, 0, 1, problems);
-    s.keepalive = readNumber(ini, QStringLiteral("keepalive"), 30, 5, 65535, problems);
-    s.commands = readFlag(ini, QStringLiteral("commands"), false, problems);
+    s.username = group.raw(QStringLiteral("username"));
+    s.passwordFile = group.filePath(QStringLiteral("password_file"));
+    s.caFile = group.filePath(QStringLiteral("ca_file"));
+    s.certFile = group.filePath(QStringLiteral("cert_file"));
+    s.keyFile = group.filePath(QStringLiteral("key_file"));
+    s.port = group.integer(QStringLiteral("port"), s.tls() ? 8883 : 1883, 1, 65535, problems);
+    s.qos = group.integer(QStringLiteral("qos"), 0, 0, 1, problems);
+    s.keepalive = group.integer(QStringLiteral("keepalive"), 30, 5, 65535, problems);
+    s.commands = group.flag(QStringLiteral("commands"), false, problems);
     if (s.certFile.isEmpty() != s.keyFile.isEmpty()) {
         problems.append(QStringLiteral("a client certificate needs both cert_file and key_file"));
         s.certFile.clear();
@@ -110,6 +76,24 @@ PublishSettingsRead readPublishSettings(const QString &dir)
             problems.append(error);
     }
     return read;
+}
+
+ConnectionParams connectionParams(const PublishSettings &s, const QString &password)
+{
+    ConnectionParams params;
+    params.host = s.host;
+    params.port = s.port;
+    params.clientId = s.clientId;
+    params.username = s.username;
+    params.password = password;
+    params.caFile = s.caFile;
+    params.certFile = s.certFile;
+    params.keyFile = s.keyFile;
+    params.keepalive = s.keepalive;
+    params.statusTopic = s.prefix() + QStringLiteral("/status");
+    if (s.commands)
+        params.subscribeTopic = s.prefix() + QStringLiteral("/do/set");
+    return params;
 }
 
 std::optional<QString> readPasswordFile(const QString &path, QString *error)

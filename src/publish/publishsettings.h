@@ -1,9 +1,15 @@
 #pragma once
 
+#include "publish/mqttconnection.h"
+
 #include <QString>
 #include <QStringList>
 
 #include <optional>
+
+namespace tarv::core {
+class IniFile;
+}
 
 namespace tarv::publish {
 
@@ -47,8 +53,14 @@ QString publishSettingsPath(const QString &dir);
 // reason, when it cannot be read.
 std::optional<QString> readPasswordFile(const QString &path, QString *error);
 
-// Reads dir/tarvane.ini; no file means publishing off.
+// The [mqtt] group; no file means publishing off.
+PublishSettingsRead readPublishSettings(const core::IniFile &ini);
+// The same from dir/tarvane.ini.
 PublishSettingsRead readPublishSettings(const QString &dir);
+
+// What the connection needs of the settings (the owner adds its timing). The
+// status topic and, with commands on, the command topic come from the prefix.
+ConnectionParams connectionParams(const PublishSettings &settings, const QString &password);
 
 // Writes the [mqtt] group of dir/tarvane.ini, keeping any other group; false with
 // the reason when it cannot be written.

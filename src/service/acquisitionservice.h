@@ -1,8 +1,8 @@
 #pragma once
 
 #include "core/acquisitionstate.h"
-#include "link/conversionerror.h"
 #include "service/journal.h"
+#include "service/journalreporter.h"
 
 #include <QObject>
 #include <QString>
@@ -13,14 +13,14 @@
 
 class QTimer;
 
+namespace tarv::acquisition {
+class AcquisitionSession;
+}
 namespace tarv::core {
 class Clock;
 }
 namespace tarv::link {
 class CardLink;
-}
-namespace tarv::logging {
-class Logger;
 }
 namespace tarv::publish {
 class Publisher;
@@ -52,12 +52,10 @@ enum ExitCode {
     LogNotCreated = 5,
 };
 
-// The desktop program's acquisition without its windows: the settings files read
-// as it reads them (and never written), the card found by the same COM rule, the
-// task started once the card answers, and the same logger writing the same lines,
-// except that it continues a log instead of emptying it. A port that is missing
-// or lost is looked for every two seconds; everything worth knowing goes to the
-// journal, each condition once.
+// The desktop program's acquisition without its windows: the session run
+// unattended, its reports as journal lines, the command line's choices and the exit
+// codes. The settings files are read as the desktop program reads them and never
+// written; the log is continued rather than emptied.
 class AcquisitionService : public QObject
 {
     Q_OBJECT
@@ -76,38 +74,28 @@ public:
     void reload();
     // SIGTERM, SIGINT: "@F" when the task runs, then finished(0).
     void stop();
-    // Once a second: the logger's tick.
+    // Once a second: the session's tick.
     void tick();
 
+    acquisition::AcquisitionSession &session() { return *m_session; }
     core::AcquisitionState &state() { return m_state; }
-    link::CardLink &link() { return *m_link; }
-    publish::Publisher &publisher() { return *m_publisher; }
+    link::CardLink &link();
+    publish::Publisher &publisher();
 
 signals:
     void finished(int exitCode);
 
 private:
-    void openPort();
-    void reportOpenFailure(const QString &device, const QString &error);
-    bool startLogging(); // false: the log cannot be written (reported)
-    void startPublishing(); // as tarvane.ini says
-    void onVersion(const QString &version);
-    void onConversion(const link::ChannelFailures &failures);
     void onAnalogFrame();
     void finish(int code);
 
     ServiceOptions m_options;
-    const core::Clock &m_clock;
     Journal &m_journal;
-    JournalPrompts m_prompts;
+    JournalReporter m_reporter;
     core::AcquisitionState m_state;
-    link::CardLink *m_link = nullptr;
-    logging::Logger *m_logger = nullptr;
-    publish::Publisher *m_publisher = nullptr;
+    acquisition::AcquisitionSession *m_session = nullptr;
     QTimer *m_tmrSave = nullptr;
     QTimer *m_onceLimit = nullptr;
-    QString m_lastOpenProblem; // reported once until it changes or the port opens
-    link::ChannelFailures m_failuresReported;
     bool m_finished = false;
     int m_exitCode = CleanStop;
 };

@@ -1,4 +1,6 @@
+#include "core/numberformat.h"
 #include "link/cardlink.h"
+#include "publish/messagequeue.h"
 #include "publish/publisher.h"
 #include "support/broker.h"
 #include "support/scriptedprompts.h"
@@ -156,7 +158,7 @@ void TestPublisher::publishesTheCardAndTakesCommands()
 
     for (const auto &[topic, payload] :
         {std::pair {"status", QByteArray("online")}, std::pair {"card", QByteArray("connected")},
-            std::pair {"channel/1", publish::publishedNumber(state.channelValues[1]).toLatin1()}}) {
+            std::pair {"channel/1", core::numberText(state.channelValues[1])}}) {
         const auto told = retained(broker.port(), QStringLiteral("rig/") + QLatin1String(topic));
         QVERIFY2(told && told->retained && told->payload == payload, topic);
     }
@@ -300,25 +302,33 @@ void TestPublisher::willAndCleanStop()
     }
 }
 
-// At QoS 1 what cannot go waits, up to 10,000 messages; the oldest go first.
+// At QoS 1 what cannot go waits, up to 10,000 messages, the oldest dropped first; at
+// most 100 go ahead unacknowledged, and a lost connection reopens the window.
 void TestPublisher::queueIsBounded()
 {
-    core::AcquisitionState state;
-    link::CardLink link(state);
-    testsupport::FakeClock clock;
-    publish::Publisher publisher(state, link, clock);
-    publish::PublishSettings settings;
-    settings.enabled = true;
-    settings.port = 1; // nobody listens
-    settings.qos = 1;
-    publisher.configure(settings, {});
-    for (int s = 0; s < 1112; ++s) {
-        emit link.analogFrameAccepted();
-        publisher.tick();
-    }
-    // Nine messages a second, and the card's state once.
-    QCOMPARE(publisher.pending(), publish::Publisher::QueueLimit);
-    QCOMPARE(publisher.dropped(), 1112u * 9 + 1 - 10000);
+    publish::MessageQueue queue;
+    for (int n = 0; n < 10007; ++n)
+        queue.push({QString::number(n), {}, false});
+    QCOMPARE(queue.pending(), publish::MessageQueue::Limit);
+    QCOMPARE(queue.dropped(), 7u);
+    QStringList sent;
+    const auto send = [&](const publish::Message &m) -> std::optional<int> {
+        sent << m.topic;
+        return int(sent.size());
+    };
+    queue.pump(send);
+    QCOMPARE(sent.size(), 100);
+    QCOMPARE(sent.first(), QStringLiteral("7"));
+    queue.pump(send); // the window is full
+    QVERIFY(queue.acknowledged(1) && !queue.acknowledged(1) && !queue.acknowledged(9999));
+    queue.pump(send);
+    QCOMPARE(sent.size(), 101);
+    queue.connectionLost();
+    queue.pump([](const publish::Message &) { return std::optional<int>(); }); // refused
+    queue.pump(send);
+    QCOMPARE(sent.size(), 201);
+    QCOMPARE(queue.sent(), 201u);
+    QCOMPARE(queue.pending(), 10000u - 101);
 }
 
 QTEST_MAIN(TestPublisher)

@@ -123,23 +123,17 @@ publish::PublishSettings FrmPublishing::settings() const
 void FrmPublishing::testConnection()
 {
     const publish::PublishSettings s = settings();
-    publish::ConnectionParams params;
-    params.host = s.host;
-    params.port = s.port;
-    params.username = s.username;
-    params.caFile = s.caFile;
-    params.certFile = s.certFile;
-    params.keyFile = s.keyFile;
-    params.keepalive = s.keepalive;
+    QString password;
     if (!s.passwordFile.isEmpty()) {
         QString error;
-        const auto password = publish::readPasswordFile(s.passwordFile, &error);
-        if (!password) {
+        const auto read = publish::readPasswordFile(s.passwordFile, &error);
+        if (!read) {
             m_lblTest->setText(error);
             return;
         }
-        params.password = *password;
+        password = *read;
     }
+    const publish::ConnectionParams params = publish::connectionParams(s, password);
     m_cmdTest->setEnabled(false);
     m_lblTest->setText(QStringLiteral("Connecting to %1...").arg(s.brokerName()));
     // The answer comes back by a queued signal; a dialog closed meanwhile gets none.

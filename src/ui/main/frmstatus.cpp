@@ -39,10 +39,6 @@ FrmStatus::FrmStatus(const core::AcquisitionState &state, QWidget *parent)
     m_lblSave = addLabel(QStringLiteral("lblSave"), QStringLiteral("Save"),
         twipsRect(120, 1200, 2895, 255), QColor(192, 255, 255), QColor());
 
-    m_lblPublish = addLabel(QStringLiteral("lblPublish"), QStringLiteral("Broker Not Connected"),
-        twipsRect(120, 1560, 2895, 255), QColor(255, 224, 192), QColor(0, 0, 128));
-    m_lblPublish->hide();
-
     // Load step: the port result and the port number show at once; the rest keeps
     // its design text until the first tick.
     if (m_state.portLost == core::True)
@@ -92,18 +88,33 @@ void FrmStatus::tick()
     else
         m_lblSave->setText(QStringLiteral("Saving Error"));
     m_lblSave->setToolTip(problem);
-    showPublishState();
+    showOutputLines();
 }
 
-void FrmStatus::showPublishState()
+void FrmStatus::setOutputLines(OutputLines provider)
 {
-    // With publishing off the window is as it always was: no line, no extra height.
-    const PublishState publish = m_publishState ? m_publishState() : PublishState {};
-    m_lblPublish->setVisible(publish.enabled);
-    m_lblPublish->setText(publish.connected ? QStringLiteral("Broker Connected")
-                                            : QStringLiteral("Broker Not Connected"));
-    m_lblPublish->setToolTip(publish.tip);
-    const QSize size(twips(3210), twips(publish.enabled ? 1920 : 1560));
+    m_outputLines = std::move(provider);
+    showOutputLines();
+}
+
+void FrmStatus::showOutputLines()
+{
+    // Each output that can have a line gets its label once, hidden while it has
+    // nothing to say; with none shown the window is as it always was.
+    const std::vector<acquisition::OutputStatus> lines
+        = m_outputLines ? m_outputLines() : std::vector<acquisition::OutputStatus> {};
+    int shown = 0;
+    for (const acquisition::OutputStatus &line : lines) {
+        auto *label = findChild<QLabel *>(line.name, Qt::FindDirectChildrenOnly);
+        if (!label)
+            label = addLabel(line.name, line.text, {}, QColor(255, 224, 192), QColor(0, 0, 128));
+        label->setVisible(line.shown);
+        label->setText(line.text);
+        label->setToolTip(line.tip);
+        if (line.shown)
+            label->setGeometry(twipsRect(120, 1560 + 360 * shown++, 2895, 255));
+    }
+    const QSize size(twips(3210), twips(1560 + 360 * shown));
     if (size == this->size())
         return;
     setFixedSize(size);

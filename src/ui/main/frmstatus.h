@@ -1,10 +1,12 @@
 #pragma once
 
+#include "acquisition/output.h"
 #include "core/acquisitionstate.h"
 
 #include <QWidget>
 
 #include <functional>
+#include <vector>
 
 class QLabel;
 class QTimer;
@@ -26,15 +28,10 @@ public:
 
     void setSaveProblemProvider(SaveProblem provider) { m_saveProblem = std::move(provider); }
 
-    // Publishing to a broker, while it is enabled: one more line, lblPublish.
-    struct PublishState
-    {
-        bool enabled = false;
-        bool connected = false;
-        QString tip; // the reason and the counts
-    };
-    using PublishProvider = std::function<PublishState()>;
-    void setPublishProvider(PublishProvider provider) { m_publishState = std::move(provider); }
+    // The outputs' lines (the broker's while publishing is on, ...), below the
+    // written ones, each only while it is shown.
+    using OutputLines = std::function<std::vector<acquisition::OutputStatus>()>;
+    void setOutputLines(OutputLines provider);
 
     // tmrStatus's tick: brings every text up to date.
     void tick();
@@ -44,17 +41,16 @@ private:
         const QColor &background, const QColor &text);
     QString usbText() const;
     QString portFailureTip() const;
-    void showPublishState();
+    void showOutputLines();
 
     const core::AcquisitionState &m_state;
     SaveProblem m_saveProblem;
-    PublishProvider m_publishState;
+    OutputLines m_outputLines;
     QLabel *m_lblStatus = nullptr;
     QLabel *m_lblUSB = nullptr;
     QLabel *m_lblFault = nullptr;
     QLabel *m_lblTask = nullptr;
     QLabel *m_lblSave = nullptr;
-    QLabel *m_lblPublish = nullptr;
     QTimer *m_tmrStatus = nullptr;
 };
 

@@ -1,15 +1,15 @@
 #include "ui/main/mdidaq.h"
 
+#include "acquisition/acquisitionsession.h"
 #include "core/settingsfiles.h"
 #include "link/cardlink.h"
-#include "link/portdiagnosis.h"
-#include "link/portresolver.h"
-#include "logging/logger.h"
+#include "logging/logoutput.h"
 #include "publish/publisher.h"
 #include "ui/config/frmcalib.h"
 #include "ui/config/frmconfig.h"
 #include "ui/logging/frmsave.h"
 #include "ui/main/artwork.h"
+#include "ui/main/desktopreporter.h"
 #include "ui/main/frmabout.h"
 #include "ui/main/frmcardcomm.h"
 #include "ui/main/frmpublishing.h"
@@ -36,14 +36,6 @@ using namespace std::chrono_literals;
 
 constexpr auto SaveInterval = 1000ms;
 
-QString failureText(const link::ChannelFailures &failures)
-{
-    QStringList lines;
-    for (const link::ChannelFailure &failure : failures)
-        lines.append(failure.text());
-    return lines.join(u'\n');
-}
-
 } // namespace
 
 MdiDaq::MdiDaq(core::AcquisitionState &state, core::Prompts &prompts, const core::Clock &clock,
@@ -59,10 +51,9 @@ MdiDaq::MdiDaq(core::AcquisitionState &state, core::Prompts &prompts, const core
     , m_clock(clock)
     , m_options(options)
     , m_mdiArea(new QMdiArea(this))
-    , m_link(new link::CardLink(state, this))
+    , m_reporter(new DesktopReporter(prompts, this))
+    , m_session(new acquisition::AcquisitionSession(state, clock, *m_reporter, {}, this))
     , m_tmrSave(new QTimer(this))
-    , m_logger(new logging::Logger(state, clock, prompts, this))
-    , m_publisher(new publish::Publisher(state, *m_link, clock, this))
 {
     setObjectName(QStringLiteral("mdiDaq"));
     setWindowTitle(MainWindowCaption);
@@ -72,20 +63,33 @@ MdiDaq::MdiDaq(core::AcquisitionState &state, core::Prompts &prompts, const core
     buildMenus();
     resize(twips(13035), twips(6855) + menuBar()->sizeHint().height());
 
-    m_link->setObjectName(QStringLiteral("cm"));
-    connect(m_link, &link::CardLink::taskStateChanged, this, &MdiDaq::onTaskStateChanged);
-    connect(m_link, &link::CardLink::conversionFailed, this, &MdiDaq::onConversionFailed);
+    link().setObjectName(QStringLiteral("cm"));
+    connect(&link(), &link::CardLink::taskStateChanged, this, &MdiDaq::onTaskStateChanged);
 
     m_tmrSave->setObjectName(QStringLiteral("tmrSave"));
     connect(m_tmrSave, &QTimer::timeout, this, &MdiDaq::saveTick);
-    connect(this, &MdiDaq::saveTick, m_logger, &logging::Logger::tick);
-    connect(this, &MdiDaq::saveTick, m_publisher, &publish::Publisher::tick);
+    connect(this, &MdiDaq::saveTick, m_session, &acquisition::AcquisitionSession::tick);
     m_tmrSave->start(SaveInterval);
 
     registerChildWindows();
 }
 
 MdiDaq::~MdiDaq() = default;
+
+link::CardLink &MdiDaq::link()
+{
+    return m_session->link();
+}
+
+logging::Logger &MdiDaq::logger()
+{
+    return m_session->output<logging::LogOutput>()->logger();
+}
+
+publish::Publisher &MdiDaq::publisher()
+{
+    return *m_session->output<publish::Publisher>();
+}
 
 void MdiDaq::buildMenus()
 {
@@ -107,10 +111,10 @@ void MdiDaq::buildMenus()
 
     QMenu *task = addMenu(QStringLiteral("Task"), QStringLiteral("Task"));
     connect(addItem(task, QStringLiteral("TaskStart"), QStringLiteral("Start")),
-        &QAction::triggered, m_link, &link::CardLink::taskStart);
+        &QAction::triggered, &link(), &link::CardLink::taskStart);
     QAction *taskStop = addItem(task, QStringLiteral("TaskStop"), QStringLiteral("Stop"));
     taskStop->setEnabled(false);
-    connect(taskStop, &QAction::triggered, m_link, &link::CardLink::taskStop);
+    connect(taskStop, &QAction::triggered, &link(), &link::CardLink::taskStop);
     addSeparator(task, QStringLiteral("st1"));
     addItem(task, QStringLiteral("TaskManager"), QStringLiteral("Task Manager"));
 
@@ -152,12 +156,12 @@ void MdiDaq::registerChildWindows()
 {
     setChildFactory(QStringLiteral("ViewStatus"), [this] {
         auto *status = new FrmStatus(m_state);
-        status->setSaveProblemProvider(
-            [logger = QPointer(m_logger)] { return logger ? logger->writeProblem() : QString(); });
-        status->setPublishProvider([publisher = QPointer(m_publisher)] {
-            if (!publisher || !publisher->enabled())
-                return FrmStatus::PublishState {};
-            return FrmStatus::PublishState {true, publisher->isConnected(), publisher->statusTip()};
+        status->setSaveProblemProvider([session = QPointer(m_session)] {
+            return session ? session->output<logging::LogOutput>()->logger().writeProblem()
+                           : QString();
+        });
+        status->setOutputLines([session = QPointer(m_session)] {
+            return session ? session->statuses() : std::vector<acquisition::OutputStatus> {};
         });
         return status;
     });
@@ -166,9 +170,10 @@ void MdiDaq::registerChildWindows()
     setChildFactory(
         QStringLiteral("ViewAnalogData"), [this] { return new FrmViewAnalogData(m_state); });
     setChildFactory(QStringLiteral("ViewDigitalData"), [this] {
-        return new FrmViewDigitalData(m_state, [link = QPointer(m_link)](int line) {
-            if (link)
-                link->digitalOutput(line);
+        return new FrmViewDigitalData(m_state, [this](int line) {
+            // A click toggles: off becomes on, anything else off.
+            m_session->setOutput(line, m_state.doCommand[std::size_t(line)] == core::False,
+                acquisition::OutputSource::Operator);
         });
     });
     setChildFactory(
@@ -179,7 +184,7 @@ void MdiDaq::registerChildWindows()
     setChildFactory(QStringLiteral("OptionsCalibrate"),
         [this] { return new config::FrmCalib(m_state, m_prompts); });
     setSaveDialog([this] {
-        FrmSave dialog(m_state, *m_logger, m_prompts, this);
+        FrmSave dialog(m_state, logger(), m_prompts, this);
         dialog.exec();
     });
 }
@@ -245,35 +250,15 @@ void MdiDaq::load()
     }
     show();
     // Nothing here stops the start: a missing or refused port shows in the status
-    // window as "COM not found", and the run goes on without the card.
-    // Why it failed goes to the status window's tooltip: a missing device, one this
-    // user may not open and one another program holds need different remedies.
-    const QString device = link::resolvePortDevice(m_state.comPort, m_state.appPath);
-    if (device.isEmpty()) {
-        m_state.portOpened = core::False;
-        m_state.portFailure = link::missingPort(m_state.comPort, m_state.appPath).reason;
-    } else {
-        // A card unplugged and plugged back is looked for under the same port
-        // number, which may now lead to a different device path.
-        m_link->setDeviceFinder([comPort = m_state.comPort, appPath = m_state.appPath] {
-            return link::resolvePortDevice(comPort, appPath);
-        });
-        if (!m_link->openPort(device))
-            m_state.portFailure
-                = link::diagnoseOpenFailure(device, m_link->portErrorString()).reason;
-    }
-    startPublishing();
+    // window as "COM not found", with the reason as its tooltip, and the run goes on
+    // without the card.
+    m_session->begin();
     openChild(QStringLiteral("ViewStatus"));
 }
 
 void MdiDaq::startPublishing()
 {
-    const publish::PublishSettingsRead read = publish::readPublishSettings(m_state.appPath);
-    if (!read.problems.isEmpty())
-        m_prompts.notify(QStringLiteral("tarvane.ini: the defaults are used instead of:\n")
-                + read.problems.join(u'\n'),
-            ApplicationTitle, core::PromptIcon::Warning);
-    m_publisher->configure(read.settings, read.password);
+    m_session->startOutputs();
 }
 
 void MdiDaq::showPublishingDialog()
@@ -310,34 +295,11 @@ void MdiDaq::onTaskStateChanged(bool running)
     action(QStringLiteral("TaskStop"))->setEnabled(running);
 }
 
-void MdiDaq::onConversionFailed(const link::ChannelFailures &failures)
-{
-    // Every frame reports its faults. A box shows a set of faults once; the same set
-    // again says nothing new, and a clean frame forgets it, so a fault that comes
-    // back later is shown again. Frames go on being handled under the open box; when
-    // it closes, the faults that stand by then are shown if they changed meanwhile.
-    m_failuresLatest = failures;
-    if (failures.empty())
-        m_failuresShown.clear();
-    if (m_failureBoxOpen)
-        return;
-    const QPointer<MdiDaq> alive(this);
-    while (!m_failuresLatest.empty() && m_failuresLatest != m_failuresShown) {
-        m_failuresShown = m_failuresLatest;
-        m_failureBoxOpen = true;
-        m_prompts.message(failureText(m_failuresShown), ApplicationTitle, core::PromptIcon::Error);
-        if (!alive)
-            return;
-        m_failureBoxOpen = false;
-    }
-}
-
 void MdiDaq::closeEvent(QCloseEvent *event)
 {
     if (!m_closed) {
         m_closed = true;
-        m_link->stopAtClose();
-        m_publisher->stop();
+        m_session->stop();
         saveSettingsAtClose();
         m_mdiArea->closeAllSubWindows();
         if (m_about)

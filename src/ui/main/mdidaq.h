@@ -3,7 +3,6 @@
 #include "core/acquisitionstate.h"
 #include "core/clock.h"
 #include "core/prompts.h"
-#include "link/conversionerror.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -19,6 +18,9 @@ class QMdiSubWindow;
 class QMenu;
 class QTimer;
 
+namespace tarv::acquisition {
+class AcquisitionSession;
+}
 namespace tarv::link {
 class CardLink;
 }
@@ -27,11 +29,11 @@ class Logger;
 }
 namespace tarv::publish {
 class Publisher;
-struct PublishSettings;
-} // namespace tarv::publish
+}
 
 namespace tarv::ui {
 
+class DesktopReporter;
 class FrmAbout;
 
 struct MdiDaqOptions
@@ -42,8 +44,8 @@ struct MdiDaqOptions
 };
 
 // The frame window: its menus reach every other window and the card's task, it owns
-// the card link ("cm") and the logger's one-second timer, and closing it stops the
-// card and saves the settings.
+// the acquisition session (with the card link "cm") and the logger's one-second
+// timer, and closing it stops the card and saves the settings.
 class MdiDaq : public QMainWindow
 {
     Q_OBJECT
@@ -60,10 +62,11 @@ public:
     // The start: splash, show, open the card's port and ask its version, status window.
     void load();
 
-    link::CardLink &link() { return *m_link; }
-    logging::Logger &logger() { return *m_logger; }
-    publish::Publisher &publisher() { return *m_publisher; }
-    // Reads tarvane.ini and publishes as it says (nothing without the file).
+    acquisition::AcquisitionSession &session() { return *m_session; }
+    link::CardLink &link();
+    logging::Logger &logger();
+    publish::Publisher &publisher();
+    // Reads tarvane.ini and restarts the outputs with it (publishing as it says).
     void startPublishing();
     QMdiArea *mdiArea() const { return m_mdiArea; }
     core::AcquisitionState &state() { return m_state; }
@@ -103,7 +106,6 @@ private:
     void showAbout();
     void onFileSave();
     void onTaskStateChanged(bool running);
-    void onConversionFailed(const link::ChannelFailures &failures);
     void saveSettingsAtClose();
     void showPublishingDialog();
 
@@ -112,20 +114,13 @@ private:
     const core::Clock &m_clock;
     MdiDaqOptions m_options;
     QMdiArea *m_mdiArea = nullptr;
-    link::CardLink *m_link = nullptr; // "cm"
-    QTimer *m_tmrSave = nullptr;
-    logging::Logger *m_logger = nullptr; // written on tmrSave's tick
-    publish::Publisher *m_publisher = nullptr;
+    DesktopReporter *m_reporter = nullptr;
+    acquisition::AcquisitionSession *m_session = nullptr;
+    QTimer *m_tmrSave = nullptr; // the session's tick
     std::map<QString, ChildFactory> m_factories;
     std::map<QString, QPointer<QMdiSubWindow>> m_children;
     QPointer<FrmAbout> m_about;
     std::function<void()> m_saveDialog;
-
-    // Conversion faults: what the last box showed, what the link reported last, and
-    // whether a box is open now (frames keep arriving under it).
-    link::ChannelFailures m_failuresShown;
-    link::ChannelFailures m_failuresLatest;
-    bool m_failureBoxOpen = false;
     bool m_closed = false;
 };
 

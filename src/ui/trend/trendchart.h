@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/trend/trendmemory.h"
 #include "ui/trend/trendmodel.h"
 
 #include <QWidget>
@@ -10,8 +11,6 @@ class QAction;
 class QPainter;
 
 namespace tarv::ui {
-
-class TrendMemory;
 
 // Draws a trend onto any paint device of the given size (in device-independent
 // pixels): black background, the 10 x 10 grid, the traces of the plotted channels

@@ -1,6 +1,6 @@
 #include "ui/trend/trendexport.h"
 
-#include "core/settingsfile.h"
+#include "core/numberformat.h"
 #include "ui/trend/trendchart.h"
 #include "ui/trend/trendmemory.h"
 
@@ -54,7 +54,7 @@ QByteArray trendCsv(const TrendMemory &memory, qint64 first, qint64 last,
         csv += isoLocal(kept.msecs).toUtf8();
         for (int c = 0; c < core::ChannelCount; ++c)
             if (drawn[c])
-                csv += ',' + core::singleText(kept.values[c]);
+                csv += ',' + core::numberText(kept.values[c]);
         csv += "\r\n";
     }
     return csv;

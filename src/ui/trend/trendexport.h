@@ -1,14 +1,13 @@
 #pragma once
 
 #include "core/acquisitionstate.h"
+#include "ui/trend/trendmemory.h"
 #include "ui/trend/trendmodel.h"
 
 #include <QByteArray>
 #include <QSize>
 
 namespace tarv::ui {
-
-class TrendMemory;
 
 // Seconds first..last of the memory (those still kept) as CSV, UTF-8, CR LF: a
 // header "time" and the names of the channels drawn, then one row a second. The

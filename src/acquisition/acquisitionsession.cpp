@@ -1,0 +1,179 @@
+#include "acquisition/acquisitionsession.h"
+
+#include "acquisition/outputwriter.h"
+#include "acquisition/portkeeper.h"
+#include "acquisition/reporter.h"
+#include "core/inifile.h"
+#include "link/cardlink.h"
+#include "logging/logoutput.h"
+
+#include <QDir>
+
+namespace tarv::acquisition {
+
+AcquisitionSession::AcquisitionSession(core::AcquisitionState &state, const core::Clock &clock,
+    Reporter &reporter, const SessionOptions &options, QObject *parent)
+    : QObject(parent)
+    , m_state(state)
+    , m_clock(clock)
+    , m_reporter(reporter)
+    , m_options(options)
+    , m_link(new link::CardLink(state, this))
+    , m_port(new PortKeeper(state, *m_link, reporter, options.unattended, this))
+    , m_writer(new OutputWriter(state, *m_link, this))
+{
+    if (options.outputs)
+        m_outputs = registeredOutputs(*this, options);
+
+    connect(m_link, &link::CardLink::conversionFailed, this, &AcquisitionSession::onConversion);
+    connect(m_link, &link::CardLink::analogFrameAccepted, this,
+        [this] { eachOutput([](Output &o) { o.analogFrame(); }); });
+    connect(m_link, &link::CardLink::digitalFrameAccepted, this,
+        [this] { eachOutput([](Output &o) { o.digitalFrame(); }); });
+    const auto cardChanged = [this] { eachOutput([](Output &o) { o.cardChanged(); }); };
+    connect(m_link, &link::CardLink::portLost, this, cardChanged);
+    connect(m_link, &link::CardLink::portReopened, this, cardChanged);
+    connect(m_link, &link::CardLink::versionReceived, this, [this, cardChanged](const QString &v) {
+        report({Topic::Card, Severity::Information,
+            QStringLiteral("card answered, version %1").arg(v.trimmed())});
+        cardChanged();
+        // After a loss the link restarts a task that was running by itself.
+        if (m_options.unattended && m_state.taskRunning != core::True)
+            m_link->taskStart();
+    });
+    connect(m_link, &link::CardLink::taskStateChanged, this, [this](bool running) {
+        report({Topic::Task, Severity::Information,
+            running ? QStringLiteral("task started") : QStringLiteral("task stopped")});
+    });
+}
+
+AcquisitionSession::~AcquisitionSession()
+{
+    // Outputs may still hold connections that report to this session.
+    m_outputs.clear();
+}
+
+AcquisitionSession::Outcome AcquisitionSession::start(const core::StartupOptions &startup)
+{
+    core::StartupOptions options = startup;
+    options.rewriteOnFallback = false; // the operator's files are not ours to write
+    const core::StartupResult started = core::Main(m_state, options, nullptr);
+    if (!started.ok) {
+        report({Topic::Settings, Severity::Error, started.errorMessage});
+        return Outcome::TablesUnusable;
+    }
+    if (started.fallbackTaken)
+        report({Topic::Settings, Severity::Warning,
+            QStringLiteral("settings: %1; the rest are the defaults").arg(started.fallbackReason)});
+    return begin();
+}
+
+AcquisitionSession::Outcome AcquisitionSession::begin()
+{
+    if (m_options.comPort)
+        m_state.comPort = core::Integer(*m_options.comPort);
+    startOutputs();
+    if (const auto *log = output<logging::LogOutput>(); log && log->startFailed())
+        return Outcome::LogNotCreated;
+    return m_port->open() == PortKeeper::Result::InUse ? Outcome::PortInUse : Outcome::Running;
+}
+
+void AcquisitionSession::startOutputs()
+{
+    startOutputsFrom(core::IniFile::read(m_state.appPath));
+}
+
+void AcquisitionSession::startOutputsFrom(const core::IniFile &ini)
+{
+    QStringList problems;
+    if (!ini.readError().isEmpty())
+        problems << ini.readError();
+    eachOutput([&](Output &o) { o.start(ini, problems); });
+    if (!problems.isEmpty())
+        m_reporter.iniProblems(problems);
+}
+
+AcquisitionSession::Outcome AcquisitionSession::reload()
+{
+    core::AcquisitionState fresh;
+    core::applyDefaults(fresh);
+    fresh.appPath = m_state.appPath;
+    if (const core::ReadResult read = core::readSettingsFiles(fresh); !read.ok) {
+        fresh.comPort = 1;
+        report({Topic::Settings, Severity::Warning,
+            QStringLiteral("settings: %1: %2; the rest are the defaults")
+                .arg(QDir::toNativeSeparators(read.path), read.error)});
+    }
+    if (m_options.comPort)
+        fresh.comPort = core::Integer(*m_options.comPort);
+    const bool newPort = fresh.comPort != m_state.comPort;
+    core::copySettings(fresh, m_state);
+    report({Topic::Settings, Severity::Information, QStringLiteral("settings read again")});
+    startOutputs();
+    if (newPort && m_port->move() == PortKeeper::Result::InUse)
+        return Outcome::PortInUse;
+    eachOutput([](Output &o) { o.cardChanged(); });
+    return Outcome::Running;
+}
+
+void AcquisitionSession::tick()
+{
+    eachOutput([](Output &o) { o.tick(); });
+}
+
+void AcquisitionSession::stop()
+{
+    if (!m_options.unattended || m_state.taskRunning == core::True)
+        m_link->stopAtClose();
+    eachOutput([](Output &o) { o.stop(); });
+}
+
+std::vector<OutputStatus> AcquisitionSession::statuses() const
+{
+    std::vector<OutputStatus> lines;
+    for (const auto &o : m_outputs)
+        if (const auto status = o->status())
+            lines.push_back(*status);
+    return lines;
+}
+
+void AcquisitionSession::report(const Report &report)
+{
+    m_reporter.report(report);
+}
+
+OutputRefusal AcquisitionSession::setOutput(int line, bool on, OutputSource source)
+{
+    if (line < 0 || line >= core::LineCount)
+        return OutputRefusal::NoSuchLine;
+    const bool connected = m_state.cardConnected == core::True;
+    auto &command = m_state.doCommand[std::size_t(line)];
+    // The operator's button works on any line and is remembered while the card is
+    // silent: the next word sent carries it. Others may switch only output lines
+    // of a card that listens, and only when something changes.
+    if (source != OutputSource::Operator) {
+        if (!connected)
+            return OutputRefusal::NotConnected;
+        if (m_state.dioDirection[std::size_t(line)] != core::True)
+            return OutputRefusal::InputLine;
+        if ((command == core::True) == on)
+            return OutputRefusal::None;
+    }
+    command = core::toFlag(on);
+    if (connected)
+        m_writer->request();
+    return OutputRefusal::None;
+}
+
+void AcquisitionSession::onConversion(const link::ChannelFailures &failures)
+{
+    m_failures = failures;
+    // A set of faults is told once; a clean frame forgets it, so a fault that comes
+    // back later is told again.
+    if (failures == m_failuresReported)
+        return;
+    m_failuresReported = failures;
+    m_reporter.conversionFaults(failures);
+}
+
+} // namespace tarv::acquisition
