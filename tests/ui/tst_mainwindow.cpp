@@ -41,9 +41,22 @@ QStringList boxes(const testsupport::ScriptedPrompts &prompts)
     return list;
 }
 
-// The texts of `window` that do not fit their controls, with the room they need.
+// A caption as a button or a group draws it: "&&" as "&", a lone "&" marks the shortcut.
+QString drawn(const QString &caption)
+{
+    QString out;
+    for (qsizetype i = 0; i < caption.size(); ++i)
+        if (caption[i] != u'&' || ++i < caption.size())
+            out += caption[i];
+    return out;
+}
+
+// The texts of `window` that do not fit their controls, with the room they need, and
+// the captions that draw otherwise than written or gain a shortcut.
 QStringList clippedTexts(const QWidget &window)
 {
+    // The written captions that hold an "&"; no other caption of a button or group has one.
+    const QHash<QString, QString> ampersands {{"optDT", "Use Date & Time"}};
     QStringList out;
     const auto check = [&out](const QWidget *w, const QString &text, int needs, int has) {
         if (!text.isEmpty() && needs > has)
@@ -60,6 +73,10 @@ QStringList clippedTexts(const QWidget &window)
             : button               ? button->text()
             : box                  ? box->title()
                                    : QString();
+        if ((button || box)
+            && (drawn(text) != ampersands.value(w->objectName(), QString(text).remove(u'&'))
+                || !QKeySequence::mnemonic(text).isEmpty()))
+            out << QStringLiteral("%1 \"%2\" draws \"%3\"").arg(w->objectName(), text, drawn(text));
         if (!w->isVisibleTo(&window) || (label && label->textFormat() == Qt::RichText)) {
             continue;
         } else if (label && label->wordWrap()) {
@@ -342,8 +359,8 @@ private slots:
         }
     }
 
-    // Every window's texts fit at the program's fonts, live values at their widest. A
-    // new window is covered once its menu item is in the list below.
+    // Every window's texts fit at the program's fonts, live values at their widest, and
+    // draw as written. A new window is covered once its menu item is in the list below.
     void everyWindowsTextFits()
     {
         QApplication::setFont(QFont(QStringLiteral("Sans Serif"), 9)); // the desktop's first
