@@ -335,7 +335,8 @@ private slots:
         QCOMPARE(boxes(m_rig->prompts), expected);
     }
 
-    // Saving takes a new name with the default suffix; a cancel gives nothing.
+    // Saving takes a new name with the default suffix and would replace an existing file
+    // without a question; a cancel gives nothing.
     void promptChooser()
     {
         // The dialog decides whether a typed name is a folder by looking in the working
@@ -347,15 +348,18 @@ private slots:
         const core::FileDialogOptions options {
             QStringLiteral("Config Files (*.cfg)"), QStringLiteral("cfg"), {}};
         for (const bool accept : {true, false}) {
-            QTimer::singleShot(0, [this, accept] {
+            bool asks = true; // recorded, so a failure still closes the dialog
+            QTimer::singleShot(0, [this, accept, &asks] {
                 auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
                 QVERIFY(dialog && dialog->acceptMode() == QFileDialog::AcceptSave);
+                asks = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
                 dialog->selectFile(m_rig->filePath(QStringLiteral("bench")));
                 accept ? static_cast<QDialog *>(dialog)->accept() : dialog->reject();
             });
             QCOMPARE(prompts.saveFileName(options),
                 accept ? std::optional(m_rig->filePath(QStringLiteral("bench.cfg")))
                        : std::nullopt);
+            QVERIFY2(!asks, "the save dialog asks before replacing a file");
         }
     }
 
