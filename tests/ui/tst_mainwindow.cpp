@@ -21,42 +21,14 @@ using Frames = QList<QList<int>>; // per frame, the channels that fail to conver
 
 namespace {
 
-// The texts of the named labels, joined by " | ".
-QString texts(const QWidget &window, std::initializer_list<const char *> names)
-{
-    QStringList list;
-    for (const char *name : names)
-        list << namedChild<QLabel>(window, name)->text();
-    return list.join(QStringLiteral(" | "));
-}
-
-// Every box shown: "title: text", its icon (-, I, W, E), and "modeless" if so.
-QStringList boxes(const testsupport::ScriptedPrompts &prompts)
-{
-    QStringList list;
-    for (const auto &s : prompts.shown)
-        list << QStringLiteral("%1: %2 %3%4")
-                    .arg(s.title, s.text, QChar(u"-IWE"[int(s.icon)]),
-                        s.modal ? QString() : QStringLiteral(" modeless"));
-    return list;
-}
-
-// A caption as a button or a group draws it: "&&" as "&", a lone "&" marks the shortcut.
-QString drawn(const QString &caption)
-{
-    QString out;
-    for (qsizetype i = 0; i < caption.size(); ++i)
-        if (caption[i] != u'&' || ++i < caption.size())
-            out += caption[i];
-    return out;
-}
-
 // The texts of `window` that do not fit their controls, with the room they need, and
 // the captions that draw otherwise than written or gain a shortcut.
 QStringList clippedTexts(const QWidget &window)
 {
     // The written captions that hold an "&"; no other caption of a button or group has one.
     const QHash<QString, QString> ampersands {{"optDT", "Use Date & Time"}};
+    // A button or a group draws "&&" as "&" and takes a lone "&" as its shortcut mark.
+    const auto drawn = [](QString text) { return text.replace(QRegularExpression("&(.)"), "\\1"); };
     QStringList out;
     const auto check = [&out](const QWidget *w, const QString &text, int needs, int has) {
         if (!text.isEmpty() && needs > has)
@@ -119,13 +91,15 @@ class TestMainWindow : public QObject
         testsupport::putFile(
             m_rig->filePath("tarvane.ini"), "[mqtt]\nenabled=true\nhost=127.0.0.1\nport=1\n");
     }
-    // The status window's lines, after a refresh unless asked not to.
+    // The status window's lines joined by " | ", after a refresh unless asked not to.
     QString status(bool refresh = true)
     {
         if (refresh)
             m_rig->statusWindow()->tick();
-        return texts(
-            *m_rig->statusWindow(), {"lblStatus", "lblUSB", "lblFault", "lblTask", "lblSave"});
+        QStringList lines;
+        for (const char *name : {"lblStatus", "lblUSB", "lblFault", "lblTask", "lblSave"})
+            lines << namedChild<QLabel>(*m_rig->statusWindow(), name)->text();
+        return lines.join(QStringLiteral(" | "));
     }
 
 private slots:
@@ -229,7 +203,7 @@ private slots:
         item("TaskStart")->trigger();
         QVERIFY(m_window->close() && !m_window->isVisible() && !about[0]->isVisible());
         QCOMPARE(m_rig->line.written, QByteArray("@TA00\r@F\r"));
-        const QStringList shown = boxes(m_rig->prompts);
+        const QStringList shown = m_rig->prompts.boxes();
         QVERIFY2(shown.size() == 1
                 && shown[0].startsWith("Tarvane2020: The settings could not be saved.\n")
                 && shown[0].contains(dir + "/tarvo.con: ")
@@ -286,7 +260,7 @@ private slots:
         item("FileExit")->trigger();
         QCOMPARE(after.waitForBytes(3), QByteArray("@F\r"));
         QVERIFY(!m_window->isVisible());
-        QCOMPARE(boxes(m_rig->prompts).size(), 1); // the failing log's own notice
+        QCOMPARE(m_rig->prompts.boxes().size(), 1); // the failing log's own notice
     }
 
     // A set of conversion faults is shown once, one box at a time: a clean frame forgets
@@ -332,7 +306,7 @@ private slots:
                 lines << QStringLiteral("Division by zero%1").arg(c);
             expected << QStringLiteral("Tarvane2020: %1 E").arg(lines.join(u'\n'));
         }
-        QCOMPARE(boxes(m_rig->prompts), expected);
+        QCOMPARE(m_rig->prompts.boxes(), expected);
     }
 
     // Saving takes a new name with the default suffix and would replace an existing file
