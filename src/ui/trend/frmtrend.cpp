@@ -40,7 +40,7 @@ QComboBox *makeEditableCombo(QWidget *parent, const QString &name, const QRect &
     combo->setEditable(true);
     // Typing picks nothing and never adds to the list. The combo still matches typed
     // text to an entry when editing ends; exact case only, so that a match leaves the
-    // text as typed and the line edit marked as modified (see changeColor).
+    // text as typed and the line edit marked as modified (see selectSpan, changeColor).
     combo->setInsertPolicy(QComboBox::NoInsert);
     combo->completer()->setCaseSensitivity(Qt::CaseSensitive);
     return combo;
