@@ -142,10 +142,12 @@ bool SettingsReader::readFlag(Flag &value)
     const auto field = nextField();
     if (!field)
         return false;
+    // A hand-edited 1 is a number of the right form, taken like the other unchecked
+    // values rather than failing the file and losing every value after it.
     const auto real = number(*field);
-    if (!real || (*real != -1.0 && *real != 0.0))
-        return fail(*field, QStringLiteral("#TRUE# or #FALSE#"));
-    value = *real == -1.0 ? True : False;
+    if (!real)
+        return fail(*field, QStringLiteral("#TRUE#, #FALSE# or a number"));
+    value = *real != 0.0 ? True : False;
     return true;
 }
 

@@ -33,8 +33,9 @@ public:
     bool readInteger(Integer &value);
     // Any finite number; #TRUE# and #FALSE# give -1 and 0.
     bool readDouble(Double &value);
-    // #TRUE# or #FALSE#, or the numbers -1 and 0; nothing else, since several
-    // readers of a flag compare with -1.
+    // #TRUE# or #FALSE#, or any number: 0 gives false and every other number true,
+    // stored as -1 since several readers of a flag compare with -1. Text that is no
+    // number is refused.
     bool readFlag(Flag &value);
     // A quoted text without its quotes, or an unquoted field as it stands.
     bool readString(QString &value);

@@ -89,7 +89,8 @@ private slots:
         row("negative range, exponent", 18, "-1E+06", "-1000000");
         row("range not a number", 18, "nan", nullptr);
         row("flag minus one", 24, "-1", "#TRUE#");
-        row("flag one", 24, "1", nullptr);
+        row("flag one, as hand edits write it", 24, "1", "#TRUE#");
+        row("flag zero with a fraction", 25, "0.0", "#FALSE#");
         row("flag word without marks on the last line", 88, "TRUE", nullptr);
     }
     void cardFileLines()

@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -46,6 +47,17 @@ public:
     {
         ++colorRequests;
         return m_colors.isEmpty() ? std::nullopt : m_colors.takeFirst();
+    }
+
+    // Every box shown: "title: text", its icon (-, I, W, E), and "modeless" if so.
+    QStringList boxes() const
+    {
+        QStringList list;
+        for (const Shown &s : shown)
+            list << QStringLiteral("%1: %2 %3%4")
+                        .arg(s.title, s.text, QChar(u"-IWE"[int(s.icon)]),
+                            s.modal ? QString() : QStringLiteral(" modeless"));
+        return list;
     }
 
     // Queue answers; std::nullopt queues a cancel.

@@ -73,17 +73,6 @@ void click(const QObject &window, const char *button)
     QTest::mouseClick(namedChild<QPushButton>(window, button), Qt::LeftButton);
 }
 
-// Every box shown: "title: text", its icon (-, I, W, E), and "modeless" if so.
-QStringList boxes(const testsupport::ScriptedPrompts &prompts)
-{
-    QStringList list;
-    for (const auto &s : prompts.shown)
-        list << QStringLiteral("%1: %2 %3%4")
-                    .arg(s.title, s.text, QChar(u"-IWE"[int(s.icon)]),
-                        s.modal ? QString() : QStringLiteral(" modeless"));
-    return list;
-}
-
 // The configuration as shown: the Input lines' mask, list positions, range texts.
 QString controls(const QWidget &w)
 {
@@ -259,7 +248,7 @@ private slots:
             expected[target] = count;
         QCOMPARE(counts(state), expected);
         QTEST(lit(w), "lit");
-        QTEST(boxes(prompts).join(u'\n'), "box");
+        QTEST(prompts.boxes().join(u'\n'), "box");
     }
 
     // An import takes counts until a fault and says so only when complete or
@@ -291,7 +280,7 @@ private slots:
         click(w, "cmdImport");
         click(w, "cmdImport");
         QCOMPARE(counts(state), Sample.mid(0, taken) + counts(defaults()).mid(taken));
-        QTEST(boxes(prompts).join(u'\n'), "box");
+        QTEST(prompts.boxes().join(u'\n'), "box");
         const QString path = file(QByteArray(2000, '9'));
         tickOnly(w, {});
         prompts.queueFile(path);

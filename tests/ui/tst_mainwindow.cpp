@@ -21,29 +21,14 @@ using Frames = QList<QList<int>>; // per frame, the channels that fail to conver
 
 namespace {
 
-// The texts of the named labels, joined by " | ".
-QString texts(const QWidget &window, std::initializer_list<const char *> names)
-{
-    QStringList list;
-    for (const char *name : names)
-        list << namedChild<QLabel>(window, name)->text();
-    return list.join(QStringLiteral(" | "));
-}
-
-// Every box shown: "title: text", its icon (-, I, W, E), and "modeless" if so.
-QStringList boxes(const testsupport::ScriptedPrompts &prompts)
-{
-    QStringList list;
-    for (const auto &s : prompts.shown)
-        list << QStringLiteral("%1: %2 %3%4")
-                    .arg(s.title, s.text, QChar(u"-IWE"[int(s.icon)]),
-                        s.modal ? QString() : QStringLiteral(" modeless"));
-    return list;
-}
-
-// The texts of `window` that do not fit their controls, with the room they need.
+// The texts of `window` that do not fit their controls, with the room they need, and
+// the captions that draw otherwise than written or gain a shortcut.
 QStringList clippedTexts(const QWidget &window)
 {
+    // The written captions that hold an "&"; no other caption of a button or group has one.
+    const QHash<QString, QString> ampersands {{"optDT", "Use Date & Time"}};
+    // A button or a group draws "&&" as "&" and takes a lone "&" as its shortcut mark.
+    const auto drawn = [](QString text) { return text.replace(QRegularExpression("&(.)"), "\\1"); };
     QStringList out;
     const auto check = [&out](const QWidget *w, const QString &text, int needs, int has) {
         if (!text.isEmpty() && needs > has)
@@ -60,6 +45,10 @@ QStringList clippedTexts(const QWidget &window)
             : button               ? button->text()
             : box                  ? box->title()
                                    : QString();
+        if ((button || box)
+            && (drawn(text) != ampersands.value(w->objectName(), QString(text).remove(u'&'))
+                || !QKeySequence::mnemonic(text).isEmpty()))
+            out << QStringLiteral("%1 \"%2\" draws \"%3\"").arg(w->objectName(), text, drawn(text));
         if (!w->isVisibleTo(&window) || (label && label->textFormat() == Qt::RichText)) {
             continue;
         } else if (label && label->wordWrap()) {
@@ -102,13 +91,15 @@ class TestMainWindow : public QObject
         testsupport::putFile(
             m_rig->filePath("tarvane.ini"), "[mqtt]\nenabled=true\nhost=127.0.0.1\nport=1\n");
     }
-    // The status window's lines, after a refresh unless asked not to.
+    // The status window's lines joined by " | ", after a refresh unless asked not to.
     QString status(bool refresh = true)
     {
         if (refresh)
             m_rig->statusWindow()->tick();
-        return texts(
-            *m_rig->statusWindow(), {"lblStatus", "lblUSB", "lblFault", "lblTask", "lblSave"});
+        QStringList lines;
+        for (const char *name : {"lblStatus", "lblUSB", "lblFault", "lblTask", "lblSave"})
+            lines << namedChild<QLabel>(*m_rig->statusWindow(), name)->text();
+        return lines.join(QStringLiteral(" | "));
     }
 
 private slots:
@@ -212,7 +203,7 @@ private slots:
         item("TaskStart")->trigger();
         QVERIFY(m_window->close() && !m_window->isVisible() && !about[0]->isVisible());
         QCOMPARE(m_rig->line.written, QByteArray("@TA00\r@F\r"));
-        const QStringList shown = boxes(m_rig->prompts);
+        const QStringList shown = m_rig->prompts.boxes();
         QVERIFY2(shown.size() == 1
                 && shown[0].startsWith("Tarvane2020: The settings could not be saved.\n")
                 && shown[0].contains(dir + "/tarvo.con: ")
@@ -269,7 +260,7 @@ private slots:
         item("FileExit")->trigger();
         QCOMPARE(after.waitForBytes(3), QByteArray("@F\r"));
         QVERIFY(!m_window->isVisible());
-        QCOMPARE(boxes(m_rig->prompts).size(), 1); // the failing log's own notice
+        QCOMPARE(m_rig->prompts.boxes().size(), 1); // the failing log's own notice
     }
 
     // A set of conversion faults is shown once, one box at a time: a clean frame forgets
@@ -315,10 +306,11 @@ private slots:
                 lines << QStringLiteral("Division by zero%1").arg(c);
             expected << QStringLiteral("Tarvane2020: %1 E").arg(lines.join(u'\n'));
         }
-        QCOMPARE(boxes(m_rig->prompts), expected);
+        QCOMPARE(m_rig->prompts.boxes(), expected);
     }
 
-    // Saving takes a new name with the default suffix; a cancel gives nothing.
+    // Saving takes a new name with the default suffix and would replace an existing file
+    // without a question; a cancel gives nothing.
     void promptChooser()
     {
         // The dialog decides whether a typed name is a folder by looking in the working
@@ -330,20 +322,23 @@ private slots:
         const core::FileDialogOptions options {
             QStringLiteral("Config Files (*.cfg)"), QStringLiteral("cfg"), {}};
         for (const bool accept : {true, false}) {
-            QTimer::singleShot(0, [this, accept] {
+            bool asks = true; // recorded, so a failure still closes the dialog
+            QTimer::singleShot(0, [this, accept, &asks] {
                 auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
                 QVERIFY(dialog && dialog->acceptMode() == QFileDialog::AcceptSave);
+                asks = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
                 dialog->selectFile(m_rig->filePath(QStringLiteral("bench")));
                 accept ? static_cast<QDialog *>(dialog)->accept() : dialog->reject();
             });
             QCOMPARE(prompts.saveFileName(options),
                 accept ? std::optional(m_rig->filePath(QStringLiteral("bench.cfg")))
                        : std::nullopt);
+            QVERIFY2(!asks, "the save dialog asks before replacing a file");
         }
     }
 
-    // Every window's texts fit at the program's fonts, live values at their widest. A
-    // new window is covered once its menu item is in the list below.
+    // Every window's texts fit at the program's fonts, live values at their widest, and
+    // draw as written. A new window is covered once its menu item is in the list below.
     void everyWindowsTextFits()
     {
         QApplication::setFont(QFont(QStringLiteral("Sans Serif"), 9)); // the desktop's first

@@ -201,6 +201,8 @@ private slots:
         m_state.plotEnable[2] = core::True;
         m_state.channelValues = {-1, -1, -1, -1, -1, 21.456f, -1, -1};
         m_state.inputType[5] = 4; // PT-100: one decimal
+        child("cmbPoints")->lineEdit()->clear();
+        QTest::keyClicks(child("cmbPoints")->lineEdit(), "50\r"); // typed: the span stays 10
         m_trend->tick();
         const ui::TrendModel &m = shown();
         QCOMPARE(QStringList({m.startTime, m.endTime, m.bottomLabel, m.topLabel}).join(u'|'),
@@ -219,17 +221,22 @@ private slots:
         QVERIFY(near(child<ui::TrendChart>("pic")->grab().toImage(), px(6000, 11000), Qt::white));
     }
 
-    // Change recolours the channel chosen by position or by name, or none.
+    // Change recolours the channel picked from the list; typed text picks none, not even
+    // a channel's exact name, until an entry is picked again.
     void trendColour_data()
     {
         QTest::addColumn<int>("selected");
-        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("typed"); // "\r": Enter; a final "v": the down arrow picks
         QTest::addColumn<qint64>("answer"); // 0xRRGGBB, or -1 for a cancel
         QTest::addColumn<int>("changed");
         QTest::newRow("first entry, black is a colour") << 0 << QString() << qint64(0) << 0;
         QTest::newRow("last entry") << 7 << QString() << qint64(0xff8000) << 7;
         QTest::newRow("typed, no entry") << 2 << "Channel 9" << qint64(0x00ff00) << -1;
-        QTest::newRow("typed name of an entry") << 2 << "Channel 6" << qint64(0x0000ff) << 6;
+        QTest::newRow("typed name of an entry") << 2 << "Channel 6" << qint64(0x0000ff) << -1;
+        QTest::newRow("typed name, Enter") << 2 << "Channel 6\r" << qint64(0x0000ff) << -1;
+        QTest::newRow("typed other case, Enter") << 2 << "channel 6\r" << qint64(0xff) << -1;
+        QTest::newRow("typed name of the entry") << 6 << "Channel 6" << qint64(0xff) << -1;
+        QTest::newRow("typed, then picked") << 2 << "Channel 6\rv" << qint64(0xff) << 7;
     }
     void trendColour()
     {
@@ -238,12 +245,14 @@ private slots:
         QFETCH(qint64, answer);
         QFETCH(int, changed);
         child("cmbColor")->setCurrentIndex(selected);
-        if (!typed.isNull()) {
-            child("cmbColor")->lineEdit()->selectAll();
-            QTest::keyClicks(child("cmbColor")->lineEdit(), typed);
-        }
+        QLineEdit *edit = child("cmbColor")->lineEdit();
+        edit->selectAll();
+        QTest::keyClicks(edit, QString(typed).remove(u'v'));
+        if (typed.endsWith(u'v'))
+            QTest::keyClick(edit, Qt::Key_Down);
         m_prompts.queueColor(answer < 0 ? std::nullopt : std::optional(std::uint32_t(answer)));
         click("cmdChangeColor");
+        QCOMPARE(m_prompts.colorRequests, 1); // the chooser opens whatever the combo says
         m_state.plotEnable.fill(core::True);
         m_trend->tick();
         for (int c = 0; c < 8; ++c) {

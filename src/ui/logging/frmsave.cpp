@@ -143,7 +143,8 @@ void FrmSave::buildOptionGroups()
     Frame5->setGeometry(twipsRect(5040, 3600, 3840, 1200));
     optSN = option("optSN", "Use Serial No.", Frame5, twipsRect(120, 270, 1920, 285));
     optNone = option("optNone", "None", Frame5, twipsRect(2160, 270, 1560, 285));
-    optDT = option("optDT", "Use Date & Time", Frame5, twipsRect(120, 570, 3600, 285));
+    // A button takes a lone "&" as its shortcut mark; "&&" draws the one written.
+    optDT = option("optDT", "Use Date && Time", Frame5, twipsRect(120, 570, 3600, 285));
     optT = option("optT", "Use Only Time", Frame5, twipsRect(120, 870, 3600, 285));
     optT->setChecked(true);
 }

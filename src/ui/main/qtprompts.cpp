@@ -59,6 +59,10 @@ std::optional<QString> QtPrompts::chooseFile(const core::FileDialogOptions &opti
     QFileDialog dialog(m_parent);
     dialog.setAcceptMode(forSaving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(forSaving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    // Every save here (configuration and calibration exports, the log file, the trend's
+    // picture and data) replaces an existing file without a question: the operator has
+    // just chosen that name, and the program's windows have always worked this way.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, forSaving);
     if (!options.filter.isEmpty())
         dialog.setNameFilter(options.filter);
     if (!options.defaultSuffix.isEmpty())

@@ -11,6 +11,7 @@
 #include "ui/twips.h"
 
 #include <QComboBox>
+#include <QCompleter>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -37,8 +38,11 @@ QComboBox *makeEditableCombo(QWidget *parent, const QString &name, const QRect &
 {
     auto *combo = named(new QComboBox(parent), name, geometry);
     combo->setEditable(true);
-    // Typing picks nothing and never adds to the list.
+    // Typing picks nothing and never adds to the list. The combo still matches typed
+    // text to an entry when editing ends; exact case only, so that a match leaves the
+    // text as typed and the line edit marked as modified (see selectSpan, changeColor).
     combo->setInsertPolicy(QComboBox::NoInsert);
+    combo->completer()->setCaseSensitivity(Qt::CaseSensitive);
     return combo;
 }
 
@@ -132,6 +136,8 @@ void FrmTrend::buildControls()
         cmbPoints->addItem(QString::number(span));
     cmbPoints->setCurrentIndex(0);
     connect(cmbPoints, &QComboBox::currentIndexChanged, this, &FrmTrend::selectSpan);
+    // Picking the entry that a typed text was matched to changes no index, but is a pick.
+    connect(cmbPoints, &QComboBox::activated, this, &FrmTrend::selectSpan);
 }
 
 void FrmTrend::tick()
@@ -161,6 +167,9 @@ void FrmTrend::tick()
 
 void FrmTrend::selectSpan(int index)
 {
+    // Typed text has no effect, even when the combo has matched it to an entry.
+    if (cmbPoints->lineEdit()->isModified())
+        return;
     // No entry selected leaves the span alone. The history is kept as it is: a
     // wider span shows older slots again, a narrower one shifts them out.
     if (index >= 0 && index < int(TrendSpans.size()))
@@ -181,11 +190,10 @@ void FrmTrend::setRange()
 void FrmTrend::changeColor()
 {
     const std::optional<std::uint32_t> chosen = m_prompts.chooseColor();
-    // Text typed into the combo selects no channel, even though the list keeps
-    // its last position; a typed name that is in the list selects that entry.
-    int c = cmbColor->currentIndex();
-    if (c < 0 || cmbColor->itemText(c) != cmbColor->currentText())
-        c = cmbColor->findText(cmbColor->currentText());
+    // Only an entry picked from the list selects a channel. Text typed in selects none,
+    // even a channel's exact name that the combo has matched to its entry meanwhile:
+    // typing marks the line edit as modified, and only a pick puts an entry's text back.
+    const int c = cmbColor->lineEdit()->isModified() ? -1 : cmbColor->currentIndex();
     // A cancelled chooser keeps the trace colour the operator already had.
     if (!chosen || c < 0 || c >= core::ChannelCount)
         return;
