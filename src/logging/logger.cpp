@@ -57,11 +57,13 @@ Logger::StartResult Logger::start(StartMode mode, bool keepOnFailure)
     m_state.saveSerialNo = serialNo;
     m_state.saveTickCount = m_state.savePeriodTicks - 1;
     m_state.savingActive = core::True;
-    // A new log: an old failure is forgotten and reported afresh if it persists.
-    m_problem.clear();
-    m_skipped = 0;
     m_unprepared.reset();
-    if (!error.isEmpty()) {
+    if (error.isEmpty()) {
+        // A new log: an old failure is forgotten and reported afresh if it comes back.
+        m_problem.clear();
+        m_skipped = 0;
+    } else {
+        // Still failing: told once, and the lines skipped go on counting.
         m_unprepared = mode;
         reportFailure(error, false);
     }

@@ -7,8 +7,9 @@
 
 using namespace tarv::core;
 
-// Rows for leadingNumber and formatGeneral rather than an input type's picture.
-constexpr int Leading = 98, General = 99;
+// Rows for leadingNumber, formatGeneral and numberText rather than an input type's
+// picture.
+constexpr int Leading = 97, General = 98, Shortest = 99;
 
 class TestNumeric : public QObject
 {
@@ -52,6 +53,12 @@ private slots:
         row("one million stays plain", "1e6", General, "1000000");
         row("NaN", "nan", General, "NaN");
         row("negative zero has no sign", "-0", General, "0");
+        // The one form of every output that promises the shortest digits that read back.
+        row("shortest: no exponent", "1e-5", Shortest, "0.00001");
+        row("shortest: single's own digits", "0.1", Shortest, "0.1");
+        row("shortest: large, whole", "1e20", Shortest, "100000002004087734272");
+        row("shortest: no sign on zero", "-0", Shortest, "0");
+        row("shortest: nothing for NaN", "nan", Shortest, "");
         row("PT-100 one decimal, no grouping", "12345.46", 4, "12345.5");
         row("type 3 two decimals", "-21.456", 3, "-21.46");
         row("type 0, regional comma", "-2.5", 0, "-2,50", ',');
@@ -65,9 +72,10 @@ private slots:
         QFETCH(int, type);
         QFETCH(QChar, point);
         QFETCH(QString, expected);
-        QCOMPARE(type == Leading  ? QString::number(leadingNumber(input))
-                : type == General ? formatGeneral(input.toFloat(), point)
-                                  : formatForInputType(input.toDouble(), type, point),
+        QCOMPARE(type == Leading   ? QString::number(leadingNumber(input))
+                : type == General  ? formatGeneral(input.toFloat(), point)
+                : type == Shortest ? QString::fromLatin1(numberText(input.toFloat()))
+                                   : formatForInputType(input.toDouble(), type, point),
             expected);
     }
 };

@@ -1,6 +1,8 @@
 #include "core/numberformat.h"
 #include "link/cardlink.h"
+#include "publish/commands.h"
 #include "publish/messagequeue.h"
+#include "publish/payloads.h"
 #include "publish/publisher.h"
 #include "support/broker.h"
 #include "support/scriptedprompts.h"
@@ -59,6 +61,9 @@ class TestPublisher : public QObject
 private slots:
     void settingsFile_data();
     void settingsFile();
+    void payloads();
+    void commands_data();
+    void commands();
     void publishesTheCardAndTakesCommands();
     void brokerLostAndBack();
     void refusedConnections_data();
@@ -98,6 +103,66 @@ void TestPublisher::settingsFile()
                  s.commands, qPrintable(read.password)),
         expected);
     QCOMPARE(read.problems.size(), problems);
+}
+
+// Every value in the one shortest plain form; JSON has no text for NaN, so null, and
+// a channel's own topic gets nothing that second.
+void TestPublisher::payloads()
+{
+    core::AcquisitionState state;
+    state.channelValues = {5, 1e-5f, -0.f, std::nanf(""), -1.25f, 0, 0, 1e7f};
+    state.ambientTemp = 24.5f;
+    state.inputType[4] = 4;
+    const QDateTime at(QDate(2026, 12, 7), QTime(10, 15, 30, 250), Qt::UTC);
+    const QByteArray zero = R"({"value":0,"type":0,"error":null})";
+    QCOMPARE(publish::analogPayload(state, at, {{3, link::ConversionError::DivisionByZero}}),
+        R"({"time":"2026-12-07T10:15:30.250Z","ambient":24.5,"channels":[)"
+        R"({"value":5,"type":0,"error":null},{"value":0.00001,"type":0,"error":null},)"
+            + zero
+            + R"(,{"value":null,"type":0,"error":"Division by zero"},)"
+              R"({"value":-1.25,"type":4,"error":null},)"
+            + zero + ',' + zero + R"(,{"value":10000000,"type":0,"error":null}]})");
+    QCOMPARE(publish::channelPayload(state, 3), QByteArray());
+    QCOMPARE(publish::channelPayload(state, 2), QByteArray("0"));
+    state.cardConnected = core::True;
+    QCOMPARE(publish::cardPayload(state), "connected");
+    state.portLost = core::True;
+    QCOMPARE(publish::cardPayload(state), "port lost");
+}
+
+void TestPublisher::commands_data()
+{
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<bool>("retained");
+    QTest::addColumn<QString>("expected"); // "line on|off" or the refusal
+    QTest::newRow("switch") << QByteArray(R"({"line": 15, "state": false})") << false << "15 off";
+    QTest::newRow("line 16") << QByteArray(R"({"line": 16, "state": true})") << false
+                             << "malformed message";
+    QTest::newRow("line -1") << QByteArray(R"({"line": -1, "state": true})") << false
+                             << "malformed message";
+    QTest::newRow("line 2.5") << QByteArray(R"({"line": 2.5, "state": true})") << false
+                              << "malformed message";
+    QTest::newRow("state 1") << QByteArray(R"({"line": 3, "state": 1})") << false
+                             << "malformed message";
+    QTest::newRow("retained") << QByteArray(R"({"line": 3, "state": true})") << true
+                              << "retained message";
+    // Well formed but padded past the limit: not even looked at.
+    QTest::newRow("over 1 kB") << QByteArray(
+        R"({"line": 3, "state": true, "pad": ")" + QByteArray(1000, 'x') + R"("})")
+                               << false << "malformed message";
+}
+
+void TestPublisher::commands()
+{
+    QFETCH(QByteArray, payload);
+    QFETCH(bool, retained);
+    QFETCH(QString, expected);
+    const publish::ParsedCommand parsed = publish::parseCommand(payload, retained);
+    QCOMPARE(parsed.command ? QStringLiteral("%1 %2")
+                                  .arg(parsed.command->line)
+                                  .arg(parsed.command->on ? "on" : "off")
+                            : parsed.refusal,
+        expected);
 }
 
 void TestPublisher::publishesTheCardAndTakesCommands()

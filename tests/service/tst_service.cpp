@@ -12,6 +12,7 @@
 #include "support/servicerig.h"
 #include "support/testfiles.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QSerialPort>
 #include <QSignalSpy>
@@ -69,6 +70,8 @@ private slots:
     void cardAbsentThenLostAndBack();
     void onceReportsTheFirstFrame();
     void reloadContinuesWithNewSettings();
+    void reloadKeepsLoggingThatFails();
+    void reloadMovesToAnotherPort();
     void exitCodes_data();
     void exitCodes();
     void unitSignals();
@@ -199,6 +202,57 @@ void TestService::reloadContinuesWithNewSettings()
     QVERIFY(lines[3].startsWith("3,") && !lines[3].contains("    "));
     QVERIFY(lines[4].startsWith("4,"));
     QCOMPARE(service.state().taskRunning, core::True);
+}
+
+// A reload while the log cannot be written leaves logging on: lines are skipped and
+// counted, and resume once the file can be written again.
+void TestService::reloadKeepsLoggingThatFails()
+{
+    Rig rig;
+    QVERIFY(rig.plugIn(rig.pty));
+    rig.start();
+    QVERIFY(rig.answerAndStream(rig.pty));
+    rig.tick(1);
+    // A directory in the log's place refuses it even to root.
+    QVERIFY(QFile::rename(rig.path("log.csv"), rig.path("kept.csv")));
+    QVERIFY(QDir(rig.dir.path()).mkdir("log.csv"));
+    rig.tick(1);
+    rig.service->reload();
+    rig.tick(2);
+    QVERIFY(QDir(rig.dir.path()).rmdir("log.csv"));
+    rig.tick(1);
+    QVERIFY2(rig.reported("has resumed; 3 lines were skipped")
+            && rig.reports.filter("<3>Saving Error: The log file").size() == 1,
+        qPrintable(rig.reports.join(u'|')));
+    const QByteArray log = testsupport::fileBytes(rig.path("log.csv"));
+    // A new file: its header, then the numbers with a gap where lines were skipped.
+    QVERIFY2(log.startsWith("SN") && log.contains("\r\n3,") && log.count('\n') == 2, log);
+}
+
+// SIGHUP naming a port that is not there: the old card is told to stop and let go,
+// nothing is logged while no port is open, and the new port is looked for.
+void TestService::reloadMovesToAnotherPort()
+{
+    Rig rig;
+    QVERIFY(rig.plugIn(rig.pty));
+    auto &service = rig.start();
+    QVERIFY(rig.answerAndStream(rig.pty));
+    rig.settings.comPort = 2;
+    rig.writeSettings();
+    service.reload();
+    QCOMPARE(rig.pty.waitForBytes(3), QByteArray("@F\r"));
+    QVERIFY(rig.reported("<4>COM 2 not open: no device for COM 2"));
+    const auto accepted = service.link().counters().analogAccepted;
+    QVERIFY(rig.pty.writeToProgram(Frame));
+    QTest::qWait(100); // for a frame that must not count
+    QCOMPARE(service.link().counters().analogAccepted, accepted);
+    const qsizetype logged = testsupport::fileBytes(rig.path("log.csv")).size();
+    rig.tick(2);
+    QCOMPARE(testsupport::fileBytes(rig.path("log.csv")).size(), logged);
+    PtyPair second;
+    QVERIFY(QFile::link(second.slavePath(), rig.path("COM2")));
+    QVERIFY(service.link().retryOpen());
+    QCOMPARE(second.waitForBytes(2), QByteArray("?\r"));
 }
 
 void TestService::exitCodes_data()
