@@ -82,6 +82,10 @@ int main(int argc, char *argv[])
     tarv::core::SystemClock clock;
     AcquisitionService service(options, clock, journal);
     UnixSignals unixSignals;
+    if (!unixSignals.problem().isEmpty())
+        journal.warning(QStringLiteral("signals not handled as they should be (%1): SIGTERM may "
+                                       "end the service without stopping the card")
+                            .arg(unixSignals.problem()));
     QObject::connect(&unixSignals, &UnixSignals::terminate, &service, &AcquisitionService::stop);
     QObject::connect(&unixSignals, &UnixSignals::hangup, &service, &AcquisitionService::reload);
     QObject::connect(&service, &AcquisitionService::finished, &app, &QCoreApplication::exit);

@@ -71,6 +71,7 @@ private slots:
     void reloadContinuesWithNewSettings();
     void exitCodes_data();
     void exitCodes();
+    void unitSignals_data();
     void unitSignals();
     void permissionDeniedIsExplained();
 };
@@ -241,12 +242,32 @@ void TestService::exitCodes()
 }
 
 // The service as the unit runs it: SIGHUP rereads the settings, SIGTERM stops the
-// card and ends with 0.
+// card and ends with 0, also right behind a flood of SIGHUPs, and with standard error
+// a pipe nobody reads any more.
+void TestService::unitSignals_data()
+{
+    QTest::addColumn<int>("hangups");
+    QTest::addColumn<QString>("stderrTo");
+    QTest::newRow("SIGHUP rereads the settings") << 1 << "test";
+    QTest::newRow("SIGTERM behind 200,000 SIGHUPs") << 200000 << "null";
+    QTest::newRow("standard error a closed pipe") << 1 << "closed pipe";
+}
+
 void TestService::unitSignals()
 {
+    QFETCH(int, hangups);
+    QFETCH(QString, stderrTo);
     Rig rig;
     QVERIFY(rig.plugIn(rig.pty));
     QProcess service;
+    if (stderrTo == "null")
+        service.setStandardErrorFile(QProcess::nullDevice());
+    else if (stderrTo == "closed pipe")
+        service.setChildProcessModifier([] {
+            int ends[2];
+            if (::pipe(ends) != 0 || ::close(ends[0]) != 0 || ::dup2(ends[1], 2) != 2)
+                ::_exit(99);
+        });
     QByteArray err;
     const auto waitFor = [&](const char *text) {
         return QTest::qWaitFor(
@@ -259,8 +280,9 @@ void TestService::unitSignals()
 
     rig.settings.saveInterval = 7;
     rig.writeSettings();
-    ::kill(pid_t(service.processId()), SIGHUP);
-    QVERIFY(waitFor("every 7 s"));
+    for (int i = 0; i < hangups; ++i)
+        QCOMPARE(::kill(pid_t(service.processId()), SIGHUP), 0);
+    QVERIFY(stderrTo != "test" || waitFor("every 7 s"));
     ::kill(pid_t(service.processId()), SIGTERM);
     QCOMPARE(rig.pty.waitForBytes(3), QByteArray("@F\r"));
     QCOMPARE(exitCodeOf(service), 0);
