@@ -6,6 +6,7 @@
 #include "service/acquisitionservice.h"
 #include "service/journal.h"
 #include "service/unixsignals.h"
+#include "service/watchdog.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -91,5 +92,9 @@ int main(int argc, char *argv[])
     QObject::connect(&service, &AcquisitionService::finished, &app, &QCoreApplication::exit);
     if (!service.start())
         return service.exitCode();
+    // Settings and tables are read and the port is being looked for: the unit's
+    // start is complete.
+    Watchdog watchdog(journal);
+    watchdog.ready();
     return QCoreApplication::exec();
 }

@@ -12,15 +12,20 @@
 #include "support/servicerig.h"
 #include "support/testfiles.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSerialPort>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
 #include <memory>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 using namespace tarv;
@@ -74,6 +79,8 @@ private slots:
     void unitSignals_data();
     void unitSignals();
     void permissionDeniedIsExplained();
+    void notifiesTheServiceManager();
+    void unitPassesSystemdChecks();
 };
 
 void TestService::logsAsTheDesktopLoggerDoes_data()
@@ -314,6 +321,68 @@ void TestService::permissionDeniedIsExplained()
     QProcess::execute(QStringLiteral("pkill"),
         {QStringLiteral("-TERM"), QStringLiteral("-P"), QString::number(service.processId())});
     QCOMPARE(exitCodeOf(service), 0);
+}
+
+// As systemd runs a Type=notify unit with WatchdogSec=0.3: READY=1 once the service
+// runs, then WATCHDOG=1 every 0.15 s, well inside the interval the manager allows.
+void TestService::notifiesTheServiceManager()
+{
+    Rig rig;
+    const QByteArray socketPath = QFile::encodeName(rig.path("notify"));
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    QVERIFY(size_t(socketPath.size()) < sizeof address.sun_path);
+    std::copy(socketPath.begin(), socketPath.end(), address.sun_path);
+    const int manager = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    const auto closeManager = qScopeGuard([manager] { ::close(manager); });
+    const timeval patience {5, 0};
+    QVERIFY(manager >= 0 && ::bind(manager, (sockaddr *)&address, sizeof address) == 0
+        && ::setsockopt(manager, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience) == 0);
+    QProcess service;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("NOTIFY_SOCKET", socketPath);
+    environment.insert("WATCHDOG_USEC", "300000");
+    service.setProcessEnvironment(environment);
+    service.start(QStringLiteral(TARV_SERVICE_PATH), {"--dir", rig.dir.path(), "--no-log"});
+    const auto next = [&] {
+        char message[64];
+        const ssize_t got = ::recv(manager, message, sizeof message, 0);
+        return got > 0 ? QByteArray(message, got) : QByteArray("nothing");
+    };
+    QCOMPARE(next(), QByteArray("READY=1"));
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < 6; ++i) // 0.9 s; at the full interval 1.8 s would have passed
+        QCOMPARE(next(), QByteArray("WATCHDOG=1"));
+    QVERIFY2(clock.elapsed() >= 600 && clock.elapsed() < 1500,
+        qPrintable(QString::number(clock.elapsed())));
+    ::kill(pid_t(service.processId()), SIGTERM);
+    QCOMPARE(exitCodeOf(service), 0);
+}
+
+// The unit as installed, starting the program built here: systemd's own checks,
+// and its exposure at most 2.5 of 10.
+void TestService::unitPassesSystemdChecks()
+{
+    const QString analyze = QStandardPaths::findExecutable("systemd-analyze");
+    if (analyze.isEmpty())
+        QSKIP("systemd-analyze is not installed");
+    QTemporaryDir dir;
+    const QString unit = dir.filePath("tarvane2020d.service");
+    testsupport::putFile(unit,
+        testsupport::fileBytes(TARV_SOURCE_DIR "/packaging/tarvane2020d.service.in")
+            .replace("@TARV_SERVICE_BIN@", TARV_SERVICE_PATH)
+            .replace("@TARV_README@", TARV_SOURCE_DIR "/README.md"));
+    for (const QStringList &check :
+        {QStringList {"verify", unit}, {"security", "--offline=true", "--threshold=25", unit}}) {
+        QProcess run;
+        run.setProcessChannelMode(QProcess::MergedChannels);
+        run.start(analyze, check);
+        const bool done = run.waitForFinished(60000);
+        const QByteArray said = run.readAll();
+        QVERIFY2(done && run.exitCode() == 0 && (check[0] != "verify" || said.isEmpty()),
+            said.right(900).constData()); // the verdict is at the end
+    }
 }
 
 QTEST_GUILESS_MAIN(TestService)
