@@ -2,6 +2,7 @@
 
 #include <QSocketNotifier>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <sys/socket.h>
@@ -12,18 +13,18 @@ namespace tarv::service {
 namespace {
 
 int g_pair[2] = {-1, -1};
-volatile std::sig_atomic_t g_terminate = 0;
-volatile std::sig_atomic_t g_hangup = 0;
+// Set in the handler, taken on the event loop. The handler may run on any thread (the
+// MQTT library has one), so these are lock-free atomics rather than plain flags.
+std::atomic<bool> g_terminate {false};
+std::atomic<bool> g_hangup {false};
+static_assert(std::atomic<bool>::is_always_lock_free, "a signal handler may not take a lock");
 
 constexpr int Handled[] = {SIGTERM, SIGINT, SIGHUP};
 
 void onSignal(int number)
 {
     const int savedErrno = errno;
-    if (number == SIGHUP)
-        g_hangup = 1;
-    else
-        g_terminate = 1;
+    (number == SIGHUP ? g_hangup : g_terminate).store(true);
     // A full pair only drops the wake-up byte: the flag above is what counts, and
     // the bytes already waiting wake the event loop anyway.
     const char byte = char(number);
@@ -57,6 +58,7 @@ UnixSignals::UnixSignals(QObject *parent)
         fail("sigaction(SIGPIPE)");
 }
 
+// At the end nothing is left to tell about a call that fails here.
 UnixSignals::~UnixSignals()
 {
     for (const int number : Handled)
@@ -90,16 +92,13 @@ void UnixSignals::onReadable()
         }
         break;
     }
-    if (g_terminate) {
-        g_terminate = 0;
+    if (g_terminate.exchange(false)) {
         m_terminating = true;
         emit terminate();
         return;
     }
-    if (g_hangup && !m_terminating) {
-        g_hangup = 0;
+    if (!m_terminating && g_hangup.exchange(false))
         emit hangup();
-    }
 }
 
 } // namespace tarv::service
