@@ -6,6 +6,7 @@
 #include "service/acquisitionservice.h"
 #include "service/journal.h"
 #include "service/unixsignals.h"
+#include "service/watchdog.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -82,10 +83,18 @@ int main(int argc, char *argv[])
     tarv::core::SystemClock clock;
     AcquisitionService service(options, clock, journal);
     UnixSignals unixSignals;
+    if (!unixSignals.problem().isEmpty())
+        journal.warning(QStringLiteral("signals not handled as they should be (%1): SIGTERM may "
+                                       "end the service without stopping the card")
+                            .arg(unixSignals.problem()));
     QObject::connect(&unixSignals, &UnixSignals::terminate, &service, &AcquisitionService::stop);
     QObject::connect(&unixSignals, &UnixSignals::hangup, &service, &AcquisitionService::reload);
     QObject::connect(&service, &AcquisitionService::finished, &app, &QCoreApplication::exit);
     if (!service.start())
         return service.exitCode();
+    // Settings and tables are read and the port is being looked for: the unit's
+    // start is complete.
+    Watchdog watchdog(journal);
+    watchdog.ready();
     return QCoreApplication::exec();
 }

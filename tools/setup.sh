@@ -10,6 +10,9 @@ packages=(
     xvfb xauth imagemagick fonts-dejavu-core fonts-liberation
     clang libclang-rt-14-dev
     libmosquitto-dev mosquitto mosquitto-clients openssl
+    # The service's notifications to systemd; systemd itself only for the unit's
+    # checks (systemd-analyze), absent from a bare container and inert there.
+    libsystemd-dev systemd
 )
 
 missing=()

@@ -34,17 +34,34 @@ QString pushToDisk(QFile &file)
     return {};
 }
 
+// Writes all of bytes. A write cut short (a full disk, a file-size limit) goes on
+// from where it stopped, which either gets further or fails and says why; the short
+// write itself leaves no reason behind.
+bool writeAll(QFile &file, const QByteArray &bytes)
+{
+    for (qint64 done = 0; done < bytes.size();) {
+        const qint64 written = file.write(bytes.constData() + done, bytes.size() - done);
+        if (written <= 0)
+            return false;
+        done += written;
+    }
+    return true;
+}
+
 QString writeWith(const QString &path, QIODevice::OpenMode mode, const QByteArray &bytes)
 {
     QFile file(path);
-    if (!file.open(mode))
+    // Unbuffered: a failure shows at the write, with the system's reason.
+    if (!file.open(mode | QIODevice::Unbuffered))
         return describeFailure(path, file.errorString());
-    QString reason;
-    if (file.write(bytes) != bytes.size())
-        reason = file.errorString();
-    else
-        reason = pushToDisk(file);
+    const qint64 before = file.size();
+    QString reason = writeAll(file, bytes) ? pushToDisk(file) : file.errorString();
     if (!reason.isEmpty()) {
+        // Part of a line would have the next one glued to it: cut the file back to
+        // where it ended, so every line in it stays whole.
+        if (!file.resize(before))
+            reason += QStringLiteral("; the part written could not be taken back (%1)")
+                          .arg(file.errorString());
         file.close();
         return describeFailure(path, reason);
     }

@@ -5,6 +5,9 @@
 #include <QLocale>
 #include <QtTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
 using namespace tarv;
 using core::False;
 using core::True;
@@ -20,6 +23,7 @@ private slots:
     // empty line is not written and takes no serial number; each start numbers from
     // 1 and only headers empty the file. An unwritable line is reported once, without
     // waiting for the operator; the first written again says how many were skipped.
+    // A line cut short by a full disk is taken back, so every line stays whole.
     void lines_data()
     {
         QTest::addColumn<QString>("locale");
@@ -55,9 +59,11 @@ private slots:
             {"old", "1,2.5    -5", "2,2.5    0", "1,2.5    0"});
         const QString failed = "The log file \"%1\" cannot be written: ",
                       resumed = "Writing to the log file \"%1\" has resumed; ";
-        row("unwritable: skipped, reported, numbered on", "C", {1, 1, 1, 1, 1},
-            "run 1; break; run 1; mend; run 1; break; run 3; mend; run 1", {"7,1.5,25"},
-            {failed, resumed + "1 line was skipped.", failed, resumed + "3 lines were skipped."});
+        row("unwritable, or full mid-line: skipped, reported, numbered on", "C", {1, 1, 1, 1, 1},
+            "run 1; break; run 1; mend; run 1; break; run 3; mend; run 1; full; run 1; room; run 1",
+            {"7,1.5,25", "9,1.5,25"},
+            {failed, resumed + "1 line was skipped.", failed, resumed + "3 lines were skipped.",
+                failed + "File too large.", resumed + "1 line was skipped."});
     }
     void lines()
     {
@@ -78,6 +84,15 @@ private slots:
         s.saveIntervalUnit = core::Integer(modes[3]);
         s.saveInterval = core::Integer(modes[4]);
         QVERIFY(rig.logger.start().ok);
+        // "full" leaves room for 4 more bytes, as a full disk would; with SIGXFSZ ignored
+        // a write past them fails (EFBIG). "room", and the test's end, lift the limit.
+        rlimit room {};
+        struct sigaction xfsz = {};
+        QVERIFY(::getrlimit(RLIMIT_FSIZE, &room) == 0 && ::sigaction(SIGXFSZ, nullptr, &xfsz) == 0);
+        const auto restore = qScopeGuard([&] {
+            ::setrlimit(RLIMIT_FSIZE, &room);
+            ::sigaction(SIGXFSZ, &xfsz, nullptr);
+        });
         for (const QString &step : steps.split(QStringLiteral("; "))) {
             const QStringList words = step.split(u' ');
             const int n = words.value(1).toInt();
@@ -93,6 +108,12 @@ private slots:
                 QVERIFY(QFile::remove(s.saveFileName) && QDir().mkdir(s.saveFileName));
             else if (words[0] == "mend")
                 QVERIFY(QDir().rmdir(s.saveFileName));
+            else if (words[0] == "full") {
+                const rlimit full {rlim_t(QFileInfo(s.saveFileName).size() + 4), room.rlim_max};
+                QVERIFY(
+                    ::signal(SIGXFSZ, SIG_IGN) != SIG_ERR && ::setrlimit(RLIMIT_FSIZE, &full) == 0);
+            } else if (words[0] == "room")
+                QVERIFY(::setrlimit(RLIMIT_FSIZE, &room) == 0);
             else if (words[0] == "channels") {
                 s.saveEnable.fill(False);
                 for (const QString &c : words.mid(1))

@@ -1,11 +1,9 @@
 #include "core/numberformat.h"
-#include "core/settingsfiles.h"
 #include "link/cardlink.h"
 #include "link/channelconverter.h"
 #include "link/framedecoder.h"
 #include "logging/logger.h"
 #include "service/acquisitionservice.h"
-#include "support/endtoend.h"
 #include "support/fakeclock.h"
 #include "support/ptypair.h"
 #include "support/scriptedprompts.h"
@@ -14,14 +12,15 @@
 
 #include <QDir>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSerialPort>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
-#include <memory>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 using namespace tarv;
@@ -74,8 +73,10 @@ private slots:
     void reloadMovesToAnotherPort();
     void exitCodes_data();
     void exitCodes();
+    void unitSignals_data();
     void unitSignals();
     void permissionDeniedIsExplained();
+    void notifiesTheServiceManager();
 };
 
 void TestService::logsAsTheDesktopLoggerDoes_data()
@@ -295,17 +296,30 @@ void TestService::exitCodes()
 }
 
 // The service as the unit runs it: SIGHUP rereads the settings, SIGTERM stops the
-// card and ends with 0.
+// card and ends with 0, also right behind a flood of SIGHUPs, and with standard error
+// a pipe nobody reads any more.
+void TestService::unitSignals_data()
+{
+    QTest::addColumn<int>("hangups");
+    QTest::addColumn<bool>("closedStderr");
+    QTest::newRow("SIGHUP rereads the settings") << 1 << false;
+    QTest::newRow("SIGTERM behind 200,000 SIGHUPs") << 200000 << false;
+    QTest::newRow("standard error a closed pipe") << 1 << true;
+}
+
 void TestService::unitSignals()
 {
+    QFETCH(int, hangups);
+    QFETCH(bool, closedStderr);
     Rig rig;
     QVERIFY(rig.plugIn(rig.pty));
     QProcess service;
-    QByteArray err;
-    const auto waitFor = [&](const char *text) {
-        return QTest::qWaitFor(
-            [&] { return (err += service.readAllStandardError()).contains(text); }, 5000);
-    };
+    if (closedStderr)
+        service.setChildProcessModifier([] {
+            int ends[2];
+            if (::pipe(ends) != 0 || ::close(ends[0]) != 0 || ::dup2(ends[1], 2) != 2)
+                ::_exit(99);
+        });
     service.start(QStringLiteral(TARV_SERVICE_PATH), {QStringLiteral("--dir"), rig.dir.path()});
     QCOMPARE(rig.pty.waitForBytes(2), QByteArray("?\r"));
     QVERIFY(rig.pty.writeToProgram("V1.02\r"));
@@ -313,8 +327,12 @@ void TestService::unitSignals()
 
     rig.settings.saveInterval = 7;
     rig.writeSettings();
-    ::kill(pid_t(service.processId()), SIGHUP);
-    QVERIFY(waitFor("every 7 s"));
+    for (int i = 0; i < hangups; ++i)
+        QCOMPARE(::kill(pid_t(service.processId()), SIGHUP), 0);
+    QByteArray err;
+    QVERIFY(closedStderr || QTest::qWaitFor([&] {
+        return (err += service.readAllStandardError()).contains("every 7 s");
+    }));
     ::kill(pid_t(service.processId()), SIGTERM);
     QCOMPARE(rig.pty.waitForBytes(3), QByteArray("@F\r"));
     QCOMPARE(exitCodeOf(service), 0);
@@ -329,10 +347,8 @@ void TestService::permissionDeniedIsExplained()
         QSKIP("needs root to run the service as another user");
     Rig rig;
     QVERIFY(rig.plugIn(rig.pty));
-    QFile::setPermissions(rig.dir.path(),
-        QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther
-            | QFile::ExeOther);
-    ::chmod(QFile::encodeName(rig.pty.slavePath()).constData(), 0600);
+    QVERIFY(::chmod(QFile::encodeName(rig.dir.path()).constData(), 0705) == 0
+        && ::chmod(QFile::encodeName(rig.pty.slavePath()).constData(), 0600) == 0);
     QProcess service;
     service.start(QStringLiteral("runuser"),
         {"-u", "nobody", "--", TARV_SERVICE_PATH, "--dir", rig.dir.path(), "--no-log"});
@@ -343,8 +359,39 @@ void TestService::permissionDeniedIsExplained()
         err.contains("<4>COM 1 not open: permission denied on " + rig.pty.slavePath().toUtf8()),
         err.constData());
     // runuser answers a signal of its own with the signal's number: stop the service itself.
-    QProcess::execute(QStringLiteral("pkill"),
-        {QStringLiteral("-TERM"), QStringLiteral("-P"), QString::number(service.processId())});
+    QProcess::execute("pkill", {"-TERM", "-P", QString::number(service.processId())});
+    QCOMPARE(exitCodeOf(service), 0);
+}
+
+// As systemd runs a Type=notify unit with WatchdogSec=0.3: READY=1 once the service
+// runs, then WATCHDOG=1 every 0.15 s, well inside the interval the manager allows.
+void TestService::notifiesTheServiceManager()
+{
+    Rig rig;
+    const QByteArray socketPath = QFile::encodeName(rig.path("notify"));
+    sockaddr_un address {AF_UNIX, {}};
+    qstrncpy(address.sun_path, socketPath.constData(), sizeof address.sun_path);
+    const int manager = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    const auto closeManager = qScopeGuard([manager] { ::close(manager); });
+    const timeval patience {5, 0};
+    QVERIFY(socketPath.size() < qsizetype(sizeof address.sun_path) && manager >= 0
+        && ::bind(manager, (sockaddr *)&address, sizeof address) == 0
+        && ::setsockopt(manager, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience) == 0);
+    QProcess service;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("NOTIFY_SOCKET", socketPath);
+    environment.insert("WATCHDOG_USEC", "300000");
+    service.setProcessEnvironment(environment);
+    const auto started = std::chrono::steady_clock::now();
+    service.start(QStringLiteral(TARV_SERVICE_PATH), {"--dir", rig.dir.path(), "--no-log"});
+    for (int i = 0; i < 7; ++i) { // 0.9 s of pings; at the full interval 1.8 s would pass
+        char message[64];
+        const ssize_t got = ::recv(manager, message, sizeof message, 0);
+        QCOMPARE(QByteArray(message, std::max<ssize_t>(got, 0)), i ? "WATCHDOG=1" : "READY=1");
+    }
+    const auto took = std::chrono::steady_clock::now() - started;
+    QVERIFY2(took >= 600ms && took < 1500ms, qPrintable(QString::number(took / 1ms) + " ms"));
+    ::kill(pid_t(service.processId()), SIGTERM);
     QCOMPARE(exitCodeOf(service), 0);
 }
 
