@@ -35,7 +35,7 @@ export LSAN_OPTIONS=suppressions=$root/tools/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 # The slowest first, so the others share the remaining jobs while it runs.
-targets=(cardlink analog digital settings configfile calibration thermotables)
+targets=(cardlink analog digital settings configfile calibration thermotables command ini)
 work="$dir/fuzz-work"
 
 run_target() {

@@ -2,18 +2,23 @@
 // harness: CMake builds this file once per target, TARV_FUZZ_TARGET naming the function
 // that takes the input.
 
+#include "core/inifile.h"
 #include "core/settingsfiles.h"
 #include "core/thermotables.h"
 #include "link/cardlink.h"
 #include "link/channelconverter.h"
 #include "link/framedecoder.h"
 #include "link/linearisation.h"
+#include "publish/commands.h"
+#include "publish/publishsettings.h"
 #include "support/feeddevice.h"
 #include "support/tablefixture.h"
 #include "ui/config/calibrationfile.h"
 #include "ui/config/configfile.h"
 
+#include <QFile>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cmath>
@@ -426,6 +431,44 @@ void thermotables(Input in)
         FUZZ_REQUIRE(!r.ok   ? table[k] == 7.0
                 : k < needed ? std::isfinite(table[k]) && (k == 0 || table[k] > table[k - 1])
                              : table[k] == 0.0);
+}
+
+// A <prefix>/do/set message from the network: the first byte says whether the broker
+// marked it retained, the rest is the payload. Either a command for a line 0..15 or a
+// refusal in words, never both; a retained or oversized one is never a command.
+void command(Input in)
+{
+    const bool retained = in.byte() & 1;
+    const QByteArray payload = in.rest();
+    const publish::ParsedCommand parsed = publish::parseCommand(payload, retained);
+    FUZZ_REQUIRE(parsed.command.has_value() == parsed.refusal.isEmpty());
+    FUZZ_REQUIRE(!parsed.command || (parsed.command->line >= 0 && parsed.command->line < 16));
+    FUZZ_REQUIRE(!(retained || payload.size() > publish::MaxCommandBytes) || !parsed.command);
+}
+
+// tarvane.ini as a hand or a script may leave it: whatever it holds, the settings in
+// force are within their bounds, and every bad value is a problem, not a crash.
+void ini(Input in)
+{
+    static QTemporaryDir dir;
+    QFile file(core::IniFile::pathIn(dir.path()));
+    FUZZ_REQUIRE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(in.rest());
+    file.close();
+    const core::IniFile ini = core::IniFile::read(dir.path());
+    const publish::PublishSettings s = publish::readPublishSettings(ini).settings;
+    FUZZ_REQUIRE(s.port >= 1 && s.port <= 65535 && (s.qos == 0 || s.qos == 1));
+    FUZZ_REQUIRE(s.keepalive >= 5 && !s.host.isEmpty());
+    FUZZ_REQUIRE(s.certFile.isEmpty() == s.keyFile.isEmpty());
+    FUZZ_REQUIRE(!s.topicPrefix.endsWith(u'/'));
+    for (const QString &name : ini.groups()) {
+        QStringList problems;
+        const core::IniGroup group = ini.group(name);
+        const int n = group.integer(QStringLiteral("channel"), -1, 0, 7, problems);
+        FUZZ_REQUIRE(n == -1 || (n >= 0 && n <= 7));
+        const auto high = group.real(QStringLiteral("high"), problems);
+        FUZZ_REQUIRE(!high || std::isfinite(*high));
+    }
 }
 
 } // namespace tarv::fuzz
