@@ -84,16 +84,22 @@ QString Publisher::statusTip() const
     return tip;
 }
 
+// Up to 27 frames a second: the arrival is kept as a plain instant, and its text made
+// only for the frame that is published.
 void Publisher::analogFrame()
 {
+    if (!m_settings.enabled)
+        return;
     m_analogPending = true;
-    m_analogTime = m_host.clock().now();
+    m_analogTime = m_host.clock().msecsSinceEpoch();
 }
 
 void Publisher::digitalFrame()
 {
+    if (!m_settings.enabled)
+        return;
     m_digitalPending = true;
-    m_digitalTime = m_host.clock().now();
+    m_digitalTime = m_host.clock().msecsSinceEpoch();
 }
 
 void Publisher::tick()
@@ -105,7 +111,9 @@ void Publisher::tick()
         publishAnalog();
     if (m_digitalPending) {
         m_digitalPending = false;
-        send(QStringLiteral("digital"), digitalPayload(m_host.state(), m_digitalTime), false);
+        send(QStringLiteral("digital"),
+            digitalPayload(m_host.state(), QDateTime::fromMSecsSinceEpoch(m_digitalTime, Qt::UTC)),
+            false);
     }
 }
 
@@ -113,7 +121,9 @@ void Publisher::publishAnalog()
 {
     m_analogPending = false;
     const core::AcquisitionState &state = m_host.state();
-    send(QStringLiteral("analog"), analogPayload(state, m_analogTime, m_host.conversionFaults()),
+    send(QStringLiteral("analog"),
+        analogPayload(state, QDateTime::fromMSecsSinceEpoch(m_analogTime, Qt::UTC),
+            m_host.conversionFaults()),
         false);
     for (int c = 0; c < core::ChannelCount; ++c)
         if (const QByteArray value = channelPayload(state, c); !value.isEmpty())

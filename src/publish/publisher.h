@@ -75,9 +75,9 @@ private:
     QString m_reason;
 
     bool m_analogPending = false;
-    QDateTime m_analogTime;
+    qint64 m_analogTime = 0; // arrival, milliseconds since the epoch
     bool m_digitalPending = false;
-    QDateTime m_digitalTime;
+    qint64 m_digitalTime = 0;
     QByteArray m_cardPublished;
 
     MessageQueue m_queue;
