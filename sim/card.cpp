@@ -103,6 +103,8 @@ bool Card::sendFrames(Clock::time_point now)
     AnalogSample sample = analogSampleAt(seconds, m_reference);
     if (m_settings.noise)
         addNoise(sample, m_framesSent);
+    for (int c = 0; c < channelCount; ++c)
+        applyBreak(sample, c, m_settings.breaks[std::size_t(c)]);
     ++m_framesSent;
     if (m_faults.roll(faults.malformed)) {
         send(m_faults.damageAnalog(analogFrameText(sample)), now);

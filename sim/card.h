@@ -4,6 +4,7 @@
 #include "sim/outputqueue.h"
 #include "sim/signalmodel.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -18,6 +19,7 @@ struct CardSettings
     bool noise = false;
     Reference reference = Reference::None;
     long long frameLimit = 0; // valid analog frames before streaming stops; 0: none
+    std::array<Break, channelCount> breaks {}; // sensors broken on purpose
     FaultSettings faults;
     std::uint64_t seed = 1;
 };
@@ -42,6 +44,7 @@ public:
     bool receive(std::string_view command, Clock::time_point now);
 
     void setReference(Reference reference) { m_reference = reference; }
+    void setBreak(int channel, Break kind) { m_settings.breaks[std::size_t(channel)] = kind; }
     Reference reference() const { return m_reference; }
     std::uint16_t outputWord() const { return m_outputWord; }
 

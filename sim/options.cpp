@@ -36,7 +36,8 @@ void addOptions(QCommandLineParser &parser)
 {
     parser.setApplicationDescription(
         "Simulated data-acquisition card on a pseudo-terminal. Commands typed on standard "
-        "input: cal 0v | cal 10v | cal 0mv | cal 200mv | cal rtd | cal off | quit.");
+        "input: cal 0v | cal 10v | cal 0mv | cal 200mv | cal rtd | cal off | "
+        "break CH open|short|loop|full | mend CH | quit.");
     parser.addHelpOption();
     parser.addOptions({
         {"dir", "Directory for the COM<n> link (default: current).", "DIR", "."},
@@ -50,6 +51,11 @@ void addOptions(QCommandLineParser &parser)
         {"autostart", "Stream from the start without waiting for @N."},
         {"calibrate", "Apply a reference to all inputs: 0v, 10v, 0mv, 200mv, rtd, off.", "MODE"},
         {"noise", "Add -2..+2 counts of repeatable noise."},
+        {"break",
+            "Break channel CH's sensor: open (converter at its high end, as an open RTD or "
+            "a burnt-out thermocouple), short (the input's zero), loop (a broken 4-20 mA "
+            "loop: 0 mA), full (full scale). Repeatable.",
+            "CH:KIND"},
         {"split", "Write each line in two or three pieces."},
         {"merge", "Write two to four lines at once."},
         {"garbage", "Chance per frame pair of a junk line.", "P"},
@@ -87,6 +93,15 @@ Options read(const QCommandLineParser &parser)
         if (!reference)
             throw Refusal {"--calibrate wants 0v, 10v, 0mv, 200mv, rtd or off"};
         card.reference = *reference;
+    }
+    for (const QString &text : parser.values("break")) {
+        const QStringList parts = text.split(u':');
+        bool ok = false;
+        const int channel = parts.value(0).toInt(&ok);
+        const auto kind = parseBreak(parts.value(1).toStdString());
+        if (parts.size() != 2 || !ok || channel < 0 || channel >= channelCount || !kind)
+            throw Refusal {"--break wants CH:KIND, CH 0..7, KIND open, short, loop or full"};
+        card.breaks[std::size_t(channel)] = *kind;
     }
     FaultSettings &faults = card.faults;
     faults.split = parser.isSet("split");

@@ -166,6 +166,43 @@ AnalogSample analogSampleAt(double seconds, Reference reference)
     return sample;
 }
 
+std::optional<Break> parseBreak(std::string_view name)
+{
+    std::string lower(name);
+    std::ranges::transform(lower, lower.begin(), [](unsigned char c) { return std::tolower(c); });
+    if (lower == "open")
+        return Break::Open;
+    if (lower == "short")
+        return Break::Short;
+    if (lower == "loop")
+        return Break::Loop;
+    if (lower == "full")
+        return Break::Full;
+    if (lower == "none")
+        return Break::None;
+    return std::nullopt;
+}
+
+void applyBreak(AnalogSample &sample, int channel, Break kind)
+{
+    int &count = sample.counts[std::size_t(channel)];
+    switch (kind) {
+    case Break::None:
+        return;
+    case Break::Open:
+    case Break::Full:
+        count = 32767;
+        return;
+    case Break::Short:
+        // The zero of the channel's input: 0 V, 0 mV, or 0 ohms on the RTD.
+        count = channel == 4 ? 0 : channel == 0 || channel == 7 ? zero10VCount : zero200mVCount;
+        return;
+    case Break::Loop:
+        count = countFor200mV(0);
+        return;
+    }
+}
+
 void addNoise(AnalogSample &sample, std::uint64_t frameNumber)
 {
     for (int ch = 0; ch < channelCount; ++ch) {

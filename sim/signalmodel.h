@@ -52,6 +52,16 @@ std::optional<Reference> parseReference(std::string_view name);
 std::string_view referenceText(Reference reference);
 int referenceCount(Reference reference);
 
+// A sensor broken on purpose, as a rig's wiring breaks:
+//   open   the converter runs to its high end (an open RTD, a thermocouple's burnout)
+//   short  the input reads its zero (a shorted RTD reads 0 ohms)
+//   loop   a broken current loop: 0 mA across the shunt
+//   full   the converter at full scale
+enum class Break { None, Open, Short, Loop, Full };
+
+// "open", "short", "loop", "full", "none" (any case); nothing for other text.
+std::optional<Break> parseBreak(std::string_view name);
+
 struct AnalogSample
 {
     std::array<int, channelCount> counts {};
@@ -69,6 +79,9 @@ struct AnalogSample
 //   ch7 +/-10 V: fixed 2.5 V
 // The ambient drifts by 0.3 degC around 24.5 degC over ten minutes.
 AnalogSample analogSampleAt(double seconds, Reference reference = Reference::None);
+
+// What channel `channel` reads with its sensor broken so.
+void applyBreak(AnalogSample &sample, int channel, Break kind);
 
 // Adds -2..+2 counts per channel; a fixed function of the frame number, so that a
 // run with noise repeats exactly.

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <poll.h>
+#include <sstream>
 #include <unistd.h>
 
 namespace tarv::sim {
@@ -310,7 +311,23 @@ void Simulator::consoleCommand(const std::string &line)
             return;
         }
     }
-    say("tarvsim: commands are cal 0v|10v|0mv|200mv|rtd|off and quit");
+    // "break 4 open", "mend 4".
+    std::istringstream words(line);
+    std::string verb, kindText;
+    int channel = -1;
+    if (words >> verb >> channel && channel >= 0 && channel < channelCount) {
+        const auto kind = verb == "mend"           ? std::optional(Break::None)
+            : verb == "break" && words >> kindText ? parseBreak(kindText)
+                                                   : std::nullopt;
+        if (kind) {
+            m_card.setBreak(channel, *kind);
+            say("tarvsim: channel " + std::to_string(channel)
+                + (*kind == Break::None ? " mended" : " broken (" + kindText + ")"));
+            return;
+        }
+    }
+    say("tarvsim: commands are cal 0v|10v|0mv|200mv|rtd|off, break CH open|short|loop|full, "
+        "mend CH and quit");
 }
 
 } // namespace tarv::sim

@@ -26,11 +26,16 @@ AcquisitionSession::AcquisitionSession(core::AcquisitionState &state, const core
         m_outputs = registeredOutputs(*this, options);
 
     connect(m_link, &link::CardLink::conversionFailed, this, &AcquisitionSession::onConversion);
-    connect(m_link, &link::CardLink::analogFrameAccepted, this,
-        [this] { eachOutput([](Output &o) { o.analogFrame(); }); });
+    connect(m_link, &link::CardLink::analogFrameAccepted, this, [this] {
+        m_quality.analogFrame();
+        eachOutput([](Output &o) { o.analogFrame(); });
+    });
     connect(m_link, &link::CardLink::digitalFrameAccepted, this,
         [this] { eachOutput([](Output &o) { o.digitalFrame(); }); });
-    const auto cardChanged = [this] { eachOutput([](Output &o) { o.cardChanged(); }); };
+    const auto cardChanged = [this] {
+        m_quality.cardChanged();
+        eachOutput([](Output &o) { o.cardChanged(); });
+    };
     connect(m_link, &link::CardLink::portLost, this, cardChanged);
     connect(m_link, &link::CardLink::portReopened, this, cardChanged);
     connect(m_link, &link::CardLink::versionReceived, this, [this, cardChanged](const QString &v) {
@@ -75,7 +80,9 @@ AcquisitionSession::Outcome AcquisitionSession::begin()
     startOutputs();
     if (const auto *log = output<logging::LogOutput>(); log && log->startFailed())
         return Outcome::LogNotCreated;
-    return m_port->open() == PortKeeper::Result::InUse ? Outcome::PortInUse : Outcome::Running;
+    const PortKeeper::Result opened = m_port->open();
+    m_quality.cardChanged(); // no card has answered yet
+    return opened == PortKeeper::Result::InUse ? Outcome::PortInUse : Outcome::Running;
 }
 
 void AcquisitionSession::startOutputs()
@@ -112,12 +119,14 @@ AcquisitionSession::Outcome AcquisitionSession::reload()
     startOutputs();
     if (newPort && m_port->move() == PortKeeper::Result::InUse)
         return Outcome::PortInUse;
+    m_quality.cardChanged();
     eachOutput([](Output &o) { o.cardChanged(); });
     return Outcome::Running;
 }
 
 void AcquisitionSession::tick()
 {
+    m_quality.tick();
     eachOutput([](Output &o) { o.tick(); });
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "acquisition/output.h"
+#include "acquisition/qualitywatch.h"
 #include "core/startup.h"
 #include "link/conversionerror.h"
 
@@ -106,6 +107,7 @@ private:
     link::CardLink *m_link = nullptr;
     PortKeeper *m_port = nullptr;
     OutputWriter *m_writer = nullptr;
+    QualityWatch m_quality {*this};
     std::vector<std::unique_ptr<Output>> m_outputs;
     link::ChannelFailures m_failures; // the last frame's
     link::ChannelFailures m_failuresReported;

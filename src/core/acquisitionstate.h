@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/quality.h"
+
 #include <QString>
 
 #include <array>
@@ -56,6 +58,9 @@ struct AcquisitionState
     // Readings
     ChannelArray<Integer> rawCounts {};
     ChannelArray<Single> channelValues {};
+    // Beside each value: how far it can be trusted. The session says "no data" while
+    // no card delivers; the link assesses every frame.
+    ChannelArray<ChannelQuality> channelQuality {};
     Single ambientTemp = 0; // cold-junction temperature, deg C
     WideArray<Flag> diStates {};
     WideArray<Flag> doStates {}; // outputs as the card last reported them

@@ -6,8 +6,8 @@
 namespace tarv::history {
 
 // The session's own memory of the last day, one entry a tick, for whatever shows
-// history without a window. A second in which no analog frame came holds NaN in
-// every channel, so it shows as a gap rather than as the last value again.
+// history without a window. A bad value, and every channel of a second without data,
+// is kept as a gap rather than as a number no sensor measured.
 class HistoryOutput final : public acquisition::Output
 {
 public:
@@ -18,13 +18,11 @@ public:
     const TrendMemory &memory() const { return m_memory; }
 
     void start(const core::IniFile &, QStringList &) override { }
-    void analogFrame() override { m_fresh = true; }
     void tick() override;
 
 private:
     acquisition::OutputHost &m_host;
     TrendMemory m_memory;
-    bool m_fresh = false;
 };
 
 } // namespace tarv::history

@@ -23,10 +23,14 @@ public:
     struct Second
     {
         qint64 msecs; // the tick's local time, as milliseconds since the epoch
-        std::array<float, core::ChannelCount> values;
+        std::array<float, core::ChannelCount> values; // NaN where the value was bad
+        std::array<core::ChannelQuality, core::ChannelCount> quality;
     };
 
-    void append(const QDateTime &when, const core::ChannelArray<core::Single> &values);
+    // A value whose quality is bad is kept as NaN: drawn, it is a gap, not a spike
+    // at a number no sensor measured.
+    void append(const QDateTime &when, const core::ChannelArray<core::Single> &values,
+        const core::ChannelArray<core::ChannelQuality> &quality = {});
 
     qint64 oldest() const { return m_count - qint64(m_seconds.size()); }
     qint64 newest() const { return m_count - 1; } // -1 before the first tick

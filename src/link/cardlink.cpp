@@ -1,6 +1,7 @@
 #include "link/cardlink.h"
 
 #include "link/channelconverter.h"
+#include "link/quality.h"
 
 #include <QSerialPort>
 #include <QTimer>
@@ -330,8 +331,10 @@ void CardLink::dispatchLine(const QString &line)
             return;
         }
         ++m_counters.analogAccepted;
+        const ChannelFailures failures = ConvertChannels(m_state);
+        AssessChannels(m_state, failures);
         // Sent for every frame, empty included, so a listener sees the faults clear.
-        emit conversionFailed(ConvertChannels(m_state));
+        emit conversionFailed(failures);
         if (alive)
             emit analogFrameAccepted();
     } else if (line.size() == DigitalFrameLength) {

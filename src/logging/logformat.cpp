@@ -86,7 +86,7 @@ QString buildHeader(const core::AcquisitionState &state)
     return prefix + channelHeaderFields(state);
 }
 
-QString channelValueFields(const core::AcquisitionState &state, QChar decimalPoint)
+QString channelValueFields(const core::AcquisitionState &state, QChar decimalPoint, bool markBad)
 {
     const QString separator = fieldSeparator(state.separatorMode);
     // Where the decimal separator is a comma, a comma-separated line would split
@@ -96,6 +96,10 @@ QString channelValueFields(const core::AcquisitionState &state, QChar decimalPoi
     for (int c = 0; c < core::ChannelCount; ++c) {
         if (state.saveEnable[c] != core::True)
             continue;
+        if (markBad && state.channelQuality[c].level == core::Quality::Bad) {
+            fields.append(QString());
+            continue;
+        }
         QString value = core::formatGeneral(state.channelValues[c], decimalPoint);
         if (quoteCommas && value.contains(u','))
             value = u'"' + value + u'"';

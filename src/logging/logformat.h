@@ -41,7 +41,10 @@ QString buildHeader(const core::AcquisitionState &state);
 // The values of the channels enabled for saving in the general form with at most
 // seven significant digits, joined by the separator; empty when none is enabled.
 // Between commas, a value written with a decimal comma stands in double quotes.
-QString channelValueFields(const core::AcquisitionState &state, QChar decimalPoint);
+// With markBad, a value whose quality is bad is an empty field, so spreadsheets and
+// plots skip it instead of drawing a spike.
+QString channelValueFields(
+    const core::AcquisitionState &state, QChar decimalPoint, bool markBad = false);
 
 // What stands before the values on a data line, with commas between and after the
 // stamp fields whatever the channel separator is. Stamp mode 1: "17,"; 2:

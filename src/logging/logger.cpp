@@ -105,7 +105,7 @@ void Logger::tick()
     const RegionalSeparators separators = regionalSeparators();
     const QString line
         = dataLinePrefix(m_state.stampMode, m_state.saveSerialNo, m_clock.now(), separators)
-        + channelValueFields(m_state, separators.decimalPoint);
+        + channelValueFields(m_state, separators.decimalPoint, m_markBad);
 
     QString error = m_unprepared ? prepareFile(*m_unprepared) : QString();
     if (error.isEmpty()) {

@@ -65,6 +65,10 @@ public:
     // reports how many were skipped.
     void tick();
 
+    // tarvane.ini's [log] mark_bad: bad values as empty fields. Off, the log is as
+    // it always was.
+    void setMarkBad(bool on) { m_markBad = on; }
+
     // Why the last line could not be written (file and reason); empty while writing
     // works. For the status window.
     QString writeProblem() const { return m_problem; }
@@ -84,6 +88,7 @@ private:
     QString m_problem;
     qint64 m_skipped = 0;
     std::optional<StartMode> m_unprepared; // the file still needs its start
+    bool m_markBad = false;
 };
 
 } // namespace tarv::logging

@@ -1,5 +1,6 @@
 #include "logging/logoutput.h"
 
+#include "core/inifile.h"
 #include "logging/logformat.h"
 
 #include <QDir>
@@ -13,8 +14,10 @@ LogOutput::LogOutput(acquisition::OutputHost &host, bool logAtStart)
     , m_logAtStart(logAtStart)
 { }
 
-void LogOutput::start(const core::IniFile &, QStringList &)
+void LogOutput::start(const core::IniFile &ini, QStringList &problems)
 {
+    const core::IniGroup group = ini.group(QStringLiteral("log"), QStringLiteral("[log] "));
+    m_logger.setMarkBad(group.flag(QStringLiteral("mark_bad"), false, problems));
     if (!m_logAtStart)
         return;
     using acquisition::Severity;

@@ -36,6 +36,14 @@ quint16 lineWord(const core::WideArray<core::Flag> &lines)
     return word;
 }
 
+// "quality":"bad","reason":"sensor fault high", without the braces.
+QByteArray qualityFields(const core::ChannelQuality &quality)
+{
+    const QString reason = core::reasonText(quality.reason);
+    return "\"quality\":\"" + core::qualityText(quality.level).toLatin1()
+        + "\",\"reason\":" + (reason.isEmpty() ? QByteArrayLiteral("null") : jsonString(reason));
+}
+
 QByteArray lineArray(const core::WideArray<core::Flag> &lines)
 {
     QByteArray text = "[";
@@ -65,7 +73,14 @@ QByteArray analogPayload(const core::AcquisitionState &state, const QDateTime &a
 
 QByteArray channelPayload(const core::AcquisitionState &state, int channel)
 {
+    if (state.channelQuality[std::size_t(channel)].level == core::Quality::Bad)
+        return {};
     return core::numberText(state.channelValues[std::size_t(channel)]);
+}
+
+QByteArray qualityPayload(const core::AcquisitionState &state, int channel)
+{
+    return '{' + qualityFields(state.channelQuality[std::size_t(channel)]) + '}';
 }
 
 QByteArray digitalPayload(const core::AcquisitionState &state, const QDateTime &arrived)

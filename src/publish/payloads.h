@@ -13,13 +13,18 @@ namespace tarv::publish {
 // has no text for a value that is not a finite number, so such a value is null.
 
 // <prefix>/analog: the frame's arrival (UTC, milliseconds), the ambient
-// temperature, and per channel its value, input type and conversion fault.
+// temperature, and per channel its value, input type, conversion fault, quality and
+// the reason for it (null when good).
 QByteArray analogPayload(const core::AcquisitionState &state, const QDateTime &arrived,
     const link::ChannelFailures &failures);
 
-// <prefix>/channel/<n>: the value alone; empty when it is not a finite number
-// (nothing is published then).
+// <prefix>/channel/<n>: the value alone; empty when it is not a finite number or its
+// quality is bad (nothing is published then: a dashboard keeps showing the quality,
+// not a fake number).
 QByteArray channelPayload(const core::AcquisitionState &state, int channel);
+
+// <prefix>/channel/<n>/quality: {"quality": "bad", "reason": "sensor fault high"}.
+QByteArray qualityPayload(const core::AcquisitionState &state, int channel);
 
 // <prefix>/digital: both 16-bit words and both lines as arrays, entry n line n.
 QByteArray digitalPayload(const core::AcquisitionState &state, const QDateTime &arrived);

@@ -63,6 +63,7 @@ void Publisher::stop()
     m_connected = false;
     m_reason = QStringLiteral("stopped");
     m_cardPublished.clear();
+    m_qualityPublished = {};
 }
 
 std::optional<acquisition::OutputStatus> Publisher::status() const
@@ -125,9 +126,14 @@ void Publisher::publishAnalog()
         analogPayload(state, QDateTime::fromMSecsSinceEpoch(m_analogTime, Qt::UTC),
             m_host.conversionFaults()),
         false);
-    for (int c = 0; c < core::ChannelCount; ++c)
+    for (int c = 0; c < core::ChannelCount; ++c) {
+        if (QByteArray quality = qualityPayload(state, c); quality != m_qualityPublished[c]) {
+            send(QStringLiteral("channel/%1/quality").arg(c), quality, true);
+            m_qualityPublished[c] = std::move(quality);
+        }
         if (const QByteArray value = channelPayload(state, c); !value.isEmpty())
             send(QStringLiteral("channel/%1").arg(c), value, true);
+    }
 }
 
 void Publisher::publishCard(bool always)
@@ -178,6 +184,7 @@ void Publisher::onConnected()
         QStringLiteral("broker %1 connected").arg(m_settings.brokerName())});
     // The broker may have restarted without its retained messages.
     publishCard(true);
+    m_qualityPublished = {};
     pump();
 }
 

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QString>
 
+#include <array>
 #include <chrono>
 
 namespace tarv::publish {
@@ -79,6 +80,7 @@ private:
     bool m_digitalPending = false;
     qint64 m_digitalTime = 0;
     QByteArray m_cardPublished;
+    std::array<QByteArray, core::ChannelCount> m_qualityPublished; // retained, on change
 
     MessageQueue m_queue;
     quint64 m_dropped = 0; // QoS 0

@@ -468,7 +468,13 @@ private slots:
         QVERIFY(!memory.contains(0) && memory.contains(1) && memory.contains(86400));
         QCOMPARE(memory.at(1).values[7], 1.0f);
         QCOMPARE(memory.at(86400).msecs, start.addSecs(86400).toMSecsSinceEpoch());
-        QVERIFY(memory.bytes() <= 86400 * (8 * sizeof(float) + sizeof(qint64)));
+        // No spare capacity once full: a second costs its stamp, values and qualities.
+        QVERIFY(memory.bytes() <= 86400 * sizeof(ui::TrendMemory::Second));
+        core::ChannelArray<core::ChannelQuality> quality {};
+        quality[2] = {core::Quality::Bad, core::QualityReason::SensorFaultHigh};
+        memory.append(start, values, quality); // a bad value is kept as a gap
+        QVERIFY(std::isnan(memory.at(86401).values[2]) && memory.at(86401).quality[2] == quality[2]
+            && memory.at(86401).values[7] == 86400.0f);
     }
 
     // At twice the pixel density the texts and grid stand where they stand at one.

@@ -70,9 +70,14 @@ void FrmViewAnalogData::tick()
     if (m_state.analogFrame.size() != AnalogFrameLength)
         return;
     const QChar point = core::regionalDecimalPoint();
-    for (int i = 0; i < core::ChannelCount; ++i)
+    for (int i = 0; i < core::ChannelCount; ++i) {
         lblData[i]->setText(
             core::formatForInputType(m_state.channelValues[i], m_state.inputType[i], point));
+        // The window looks as it always did; a value not to be trusted says why when
+        // the mouse rests on it.
+        const core::ChannelQuality &quality = m_state.channelQuality[i];
+        lblData[i]->setToolTip(quality.good() ? QString() : core::qualityDescription(quality));
+    }
     lblAmb->setText(QStringLiteral("Ambient Temperature: ")
         + core::formatGeneral(m_state.ambientTemp, point) + QStringLiteral(" deg.C"));
 }

@@ -153,10 +153,13 @@ void FrmTrend::tick()
 
     for (int c = 0; c < core::ChannelCount; ++c) {
         const float value = m_state.channelValues[c];
-        shiftIn(m_model.history[c], m_model.pointCount, value);
+        // A bad second is a gap in the trace; the legend shows the value as always.
+        const bool bad = m_state.channelQuality[c].level == core::Quality::Bad;
+        shiftIn(m_model.history[c], m_model.pointCount,
+            bad ? std::numeric_limits<float>::quiet_NaN() : value);
         lblData[c]->setText(core::formatForInputType(value, m_state.inputType[c], point));
     }
-    m_memory.append(now, m_state.channelValues);
+    m_memory.append(now, m_state.channelValues, m_state.channelQuality);
     for (int c = 0; c < core::ChannelCount; ++c) {
         m_model.plotted[c] = m_state.plotEnable[c] == core::True;
         m_model.colors[c] = shpColor[c]->fillColor();

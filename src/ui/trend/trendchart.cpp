@@ -45,15 +45,18 @@ void drawGrid(QPainter &painter)
 void drawTrace(QPainter &painter, const TrendModel::History &history, int pointCount, float range,
     const QColor &color)
 {
+    // A second without a trustworthy value (NaN) breaks the trace on both sides.
     std::array<QLineF, TrendModel::SlotCount - 1> segments;
+    int drawn = 0;
     QPointF from(chartX(0, pointCount), chartY(history[0], range));
     for (int j = 0; j < pointCount; ++j) {
         const QPointF to(chartX(j + 1, pointCount), chartY(history[j + 1], range));
-        segments[j] = QLineF(from, to);
+        if (std::isfinite(history[j]) && std::isfinite(history[j + 1]))
+            segments[drawn++] = QLineF(from, to);
         from = to;
     }
     painter.setPen(hairline(painter, color));
-    painter.drawLines(segments.data(), pointCount);
+    painter.drawLines(segments.data(), drawn);
 }
 
 // Texts are placed by their top-left corner in user units but drawn unscaled, so
@@ -198,7 +201,15 @@ std::optional<TrendReadout> TrendChart::readout() const
     for (int c = 0; c < core::ChannelCount; ++c) {
         if (!shown.plotted[c])
             continue;
-        readout.values << core::formatForInputType(kept.values[c], shown.inputTypes[c], point);
+        // Not good: what is wrong, after the value when there is one to show.
+        const core::ChannelQuality &quality = kept.quality[c];
+        QString text = std::isfinite(kept.values[c])
+            ? core::formatForInputType(kept.values[c], shown.inputTypes[c], point)
+            : QString();
+        if (!quality.good())
+            text += (text.isEmpty() ? QString() : QStringLiteral(" ")) + u'('
+                + core::qualityDescription(quality) + u')';
+        readout.values << text;
         readout.colors << shown.colors[c];
     }
     return readout;
