@@ -112,14 +112,15 @@ ChannelQuality assessChannel(const core::AcquisitionState &s, int c, bool failed
 {
     if (!calibrated(s, c))
         return bad(QualityReason::NotCalibrated);
-    const double value = s.channelValues[c];
-    if (failed || !std::isfinite(value))
-        return bad(QualityReason::ConversionFault);
+    // A converter at its end is the sensor's fault, whatever the conversion made of it.
     const core::Integer raw = s.rawCounts[c];
     if (raw == 32767)
         return bad(QualityReason::SensorFaultHigh);
     if (raw == -32768)
         return bad(QualityReason::SensorFaultLow);
+    const double value = s.channelValues[c];
+    if (failed || !std::isfinite(value))
+        return bad(QualityReason::ConversionFault);
     const double range = s.inputRange[c];
     switch (s.inputType[c]) {
     case 0:

@@ -1,6 +1,7 @@
 #include "link/channelconverter.h"
 #include "link/framedecoder.h"
 #include "link/linearisation.h"
+#include "link/quality.h"
 #include "support/referencescan.h"
 #include "support/tablefixture.h"
 
@@ -22,12 +23,15 @@ using AnalogCase = std::tuple<QString, DecodeOutcome, QList<int>, float>;
 using DigitalCase = std::tuple<QString, DecodeOutcome, int, int>;
 // Input type, range, raw count, ambient, value, ConversionError or None.
 using ChannelCase = std::tuple<int, double, int, float, double, int>;
+// Input type, raw count, rtdCal (0 for 13000), ambient, "level, reason".
+using QualityCase = std::tuple<int, int, int, float, QString>;
 
 } // namespace
 
 Q_DECLARE_METATYPE(AnalogCase)
 Q_DECLARE_METATYPE(DigitalCase)
 Q_DECLARE_METATYPE(ChannelCase)
+Q_DECLARE_METATYPE(QualityCase)
 
 // Received text to values: decoding, conversion, and the solvers against the plain scans.
 class TestConversion : public QObject
@@ -210,6 +214,80 @@ private slots:
         QCOMPARE(QList<float>({s.channelValues[1], s.channelValues[2], s.channelValues[4],
                      s.channelValues[5], s.channelValues[7]}),
             QList<float>({42, 0.5f, 42, 42, 42}));
+    }
+
+    // Quality at every band edge, with the simulated card's calibration: 2700 counts a
+    // volt from 100, 120 counts a millivolt (1200 a milliampere) from 80.
+    void quality_data()
+    {
+        QTest::addColumn<QualityCase>("row");
+        const auto row = [](const char *name, int type, int raw, const char *expected,
+                             int rtdCal = 0, float ambient = 24.5f) {
+            QTest::newRow(name) << QualityCase {type, raw, rtdCal, ambient, expected};
+        };
+        row("4-20: 3.599 mA", 2, 4399, "bad, sensor fault low");
+        row("4-20: 3.6 mA", 2, 4400, "uncertain, sensor fault low");
+        row("4-20: 3.8 mA", 2, 4640, "uncertain, under range");
+        row("4-20: 3.999 mA", 2, 4879, "uncertain, under range");
+        row("4-20: 4.0 mA", 2, 4880, "good");
+        row("4-20: 20.5 mA", 2, 24680, "good");
+        row("4-20: 20.501 mA", 2, 24681, "uncertain, over range");
+        row("4-20: 21.0 mA", 2, 25280, "uncertain, over range");
+        row("4-20: 21.001 mA", 2, 25281, "bad, sensor fault high");
+        row("10 V: +10.2 V", 0, 27640, "good");
+        row("10 V: above +10.2 V", 0, 27641, "uncertain, over range");
+        row("10 V: -10.2 V", 0, -27440, "good");
+        row("10 V: below -10.2 V", 0, -27441, "uncertain, under range");
+        row("10 V: converter at its top", 0, 32767, "bad, sensor fault high");
+        row("200 mV: -4 mV", 3, -400, "good");
+        row("200 mV: below -4 mV", 3, -401, "uncertain, under range");
+        row("200 mV: 204 mV", 3, 24560, "good");
+        row("20 mA: above 20.4 mA", 1, 24561, "uncertain, over range");
+        row("20 mA: converter at its bottom", 1, -32768, "bad, sensor fault low");
+        row("PT-100: the solver's low end", 4, 2542, "bad, sensor fault low");
+        row("PT-100: its first degree", 4, 2591, "uncertain, under range");
+        row("PT-100: above it", 4, 2592, "good");
+        row("PT-100: below its last degree", 4, 31197, "good", 8000);
+        row("PT-100: its last degree", 4, 31198, "uncertain, over range", 8000);
+        row("PT-100: the solver's high end", 4, 31221, "bad, sensor fault high", 8000);
+        row("PT-100: no 0 deg C count", 4, 13000, "bad, not calibrated", -1);
+        row("T/C K: beyond the table", 6, 6600, "bad, sensor fault high");
+        row("T/C K: at 400 deg C", 6, 2500, "good");
+        row("T/C K: below the table", 6, -800, "bad, sensor fault low");
+        row("T/C J: within the first degree", 5, 77, "uncertain, under range", 0, 1.0f);
+        row("T/C J: cold junction off the table", 5, 4000, "bad, conversion fault", 0, -5.0f);
+        row("raw type: full scale", 9, 32767, "bad, sensor fault high");
+    }
+    void quality()
+    {
+        QFETCH(QualityCase, row);
+        const auto &[type, raw, rtdCal, ambient, expected] = row;
+        core::AcquisitionState s = m_tables;
+        core::applyDefaults(s);
+        s.inputType[0] = core::Integer(type);
+        s.inputRange[0] = type == 3 ? 200 : type == 1 || type == 2 ? 20 : 10;
+        s.zero10V[0] = 100;
+        s.span10V[0] = 27100;
+        s.zero200mV[0] = 80;
+        s.span200mV[0] = 24080;
+        s.rtdCal[0] = core::Integer(rtdCal == 0 ? 13000 : rtdCal == -1 ? 0 : rtdCal);
+        s.rawCounts[0] = core::Integer(raw);
+        s.ambientTemp = ambient;
+        link::AssessChannels(s, link::ConvertChannels(s));
+        QCOMPARE(core::qualityDescription(s.channelQuality[0]), expected);
+    }
+
+    // What no band can tell: zero = span, a conversion that failed this frame (the
+    // value is an old one), and a value that is not a number.
+    void qualityOfFailures()
+    {
+        core::AcquisitionState s = wired();
+        s.channelValues[2] = std::nanf("");
+        link::AssessChannels(s, {{3, ConversionError::Overflow}});
+        QCOMPARE(core::qualityDescription(s.channelQuality[0]), "bad, not calibrated");
+        QCOMPARE(core::qualityDescription(s.channelQuality[2]), "bad, conversion fault");
+        QCOMPARE(core::qualityDescription(s.channelQuality[3]), "bad, conversion fault");
+        QCOMPARE(core::qualityDescription(s.channelQuality[7]), "bad, not calibrated");
     }
 
     // Bit for bit the plain scans' answers: random inputs, PT-100 counts dense near the
