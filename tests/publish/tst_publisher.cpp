@@ -18,8 +18,11 @@
 using namespace tarv;
 using namespace std::chrono_literals;
 using testsupport::BrokerClient;
+using testsupport::BrokerOptions;
 using testsupport::Frame;
 using testsupport::TestBroker;
+
+Q_DECLARE_METATYPE(tarv::testsupport::BrokerOptions)
 
 namespace {
 
@@ -221,31 +224,36 @@ void TestPublisher::brokerLostAndBack()
 
 void TestPublisher::refusedConnections_data()
 {
-    QTest::addColumn<bool>("tls");
+    QTest::addColumn<BrokerOptions>("broker");
     QTest::addColumn<Keys>("keys");
     QTest::addColumn<QString>("reason");
     const Keys wrongPassword {{"username", "rig"}, {"password_file", "wrong"}};
     const Keys rightPassword {{"username", "rig"}, {"password_file", "right"}};
-    QTest::newRow("wrong password") << false << wrongPassword << "not authorised";
-    QTest::newRow("right password") << false << rightPassword << "";
-    QTest::newRow("wrong CA") << true << Keys {{"ca_file", TestBroker::wrongCaFile()}} << "TLS";
-    QTest::newRow("right CA") << true << Keys {{"ca_file", TestBroker::caFile()}} << "";
+    const Keys rightCa {{"ca_file", TestBroker::caFile()}};
+    QTest::newRow("wrong password")
+        << BrokerOptions {.auth = true} << wrongPassword << "not authorised";
+    QTest::newRow("right password") << BrokerOptions {.auth = true} << rightPassword << "";
+    QTest::newRow("wrong CA") << BrokerOptions {.tls = true}
+                              << Keys {{"ca_file", TestBroker::wrongCaFile()}} << "TLS";
+    QTest::newRow("right CA") << BrokerOptions {.tls = true} << rightCa << "";
+    QTest::newRow("right CA, another host's name")
+        << BrokerOptions {.tls = true, .otherHost = true} << rightCa << "TLS";
 }
 
 // The broker's reason, in the status, in the journal once, and in the dialog's test;
 // acquisition and logging go on regardless.
 void TestPublisher::refusedConnections()
 {
-    QFETCH(bool, tls);
+    QFETCH(BrokerOptions, broker);
     QFETCH(Keys, keys);
     QFETCH(QString, reason);
-    TestBroker broker;
-    QVERIFY(broker.start(testsupport::BrokerOptions {!tls, tls}));
+    TestBroker mosquitto;
+    QVERIFY(mosquitto.start(broker));
     testsupport::ServiceRig rig;
     testsupport::putFile(rig.path("wrong"), "guess\n");
     testsupport::putFile(rig.path("right"), "secret\n");
     keys.insert(QStringLiteral("host"), QStringLiteral("localhost"));
-    writeIni(rig.dir.path(), broker.port(), keys);
+    writeIni(rig.dir.path(), mosquitto.port(), keys);
     QVERIFY(rig.plugIn(rig.pty));
     auto &service = rig.start();
     QVERIFY(rig.answerAndStream(rig.pty));

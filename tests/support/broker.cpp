@@ -34,6 +34,9 @@ QString TestBroker::certDir()
         "openssl req $k -keyout wrong.key -out wrong.crt -subj /CN=tarv-unrelated-ca\n"
         "openssl req $k -CA ca.crt -CAkey ca.key -keyout server.key -out server.crt"
         " -subj /CN=localhost -addext subjectAltName=IP:127.0.0.1,DNS:localhost"
+        " -addext basicConstraints=critical,CA:FALSE\n"
+        "openssl req $k -CA ca.crt -CAkey ca.key -keyout other.key -out other.crt"
+        " -subj /CN=elsewhere.invalid -addext subjectAltName=DNS:elsewhere.invalid"
         " -addext basicConstraints=critical,CA:FALSE\n");
     return made ? dir.path() : QString();
 }
@@ -55,8 +58,8 @@ bool TestBroker::start(const BrokerOptions &options)
     if (options.auth)
         conf += "password_file " + m_dir.path() + "/passwd\n";
     if (options.tls)
-        conf += QString("cafile %1/ca.crt\ncertfile %1/server.crt\nkeyfile %1/server.key\n")
-                    .arg(certDir());
+        conf += QString("cafile %1/ca.crt\ncertfile %1/%2.crt\nkeyfile %1/%2.key\n")
+                    .arg(certDir(), options.otherHost ? "other" : "server");
     QFile file(m_dir.filePath("mosquitto.conf"));
     return file.open(QIODevice::WriteOnly) && file.write(conf.toUtf8()) > 0 && file.flush()
         && restart();

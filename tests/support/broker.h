@@ -18,6 +18,7 @@ struct BrokerOptions
 {
     bool auth = false; // only user "rig" with password "secret" may connect
     bool tls = false; // the listener speaks TLS with a localhost certificate signed by caFile()
+    bool otherHost = false; // with TLS: the certificate, signed by caFile(), names another host
 };
 
 // A private mosquitto on 127.0.0.1 and a free port, with its configuration, password
