@@ -41,6 +41,22 @@ int readNumber(const QSettings &ini, const QString &key, int fallback, int low, 
     return fallback;
 }
 
+// A prefix is the start of topics the program publishes to: no wildcard, no NUL, and no
+// empty level, which brokers take for a topic of its own ("a//b" is not "a/b").
+QString readPrefix(const QSettings &ini, QStringList &problems)
+{
+    QString prefix = ini.value(QStringLiteral("topic_prefix")).toString().trimmed();
+    while (prefix.endsWith(u'/'))
+        prefix.chop(1);
+    const bool bad = prefix.contains(u'+') || prefix.contains(u'#') || prefix.contains(QChar(0))
+        || (!prefix.isEmpty() && prefix.split(u'/').contains(QString()));
+    if (!bad)
+        return prefix;
+    problems.append(QStringLiteral("topic_prefix=%1 holds a +, a #, a NUL or an empty level")
+                        .arg(prefix.replace(QChar(0), QStringLiteral("\\0"))));
+    return {};
+}
+
 QString readPath(const QSettings &ini, const QString &key, const QString &dir)
 {
     const QString path = ini.value(key).toString().trimmed();
@@ -84,9 +100,7 @@ PublishSettingsRead readPublishSettings(const QString &dir)
     if (s.host.isEmpty())
         s.host = QStringLiteral("localhost");
     s.clientId = ini.value(QStringLiteral("client_id")).toString().trimmed();
-    s.topicPrefix = ini.value(QStringLiteral("topic_prefix")).toString().trimmed();
-    while (s.topicPrefix.endsWith(u'/'))
-        s.topicPrefix.chop(1);
+    s.topicPrefix = readPrefix(ini, problems);
     s.username = ini.value(QStringLiteral("username")).toString();
     s.passwordFile = readPath(ini, QStringLiteral("password_file"), dir);
     s.caFile = readPath(ini, QStringLiteral("ca_file"), dir);
@@ -108,6 +122,10 @@ PublishSettingsRead readPublishSettings(const QString &dir)
             read.password = *password;
         else
             problems.append(error);
+        if (QFileInfo(s.passwordFile).permissions() & QFileDevice::ReadOther)
+            problems.append(QStringLiteral("password file %1 is readable by every user of this "
+                                           "machine; chmod 600 it")
+                                .arg(s.passwordFile));
     }
     return read;
 }

@@ -37,7 +37,8 @@ struct PublishSettingsRead
     PublishSettings settings;
     QString password; // from passwordFile
     // What was wrong with the file (a bad value, an unreadable password file); each
-    // fell back to its default. Empty when all was well or there is no file.
+    // fell back to its default. Also a password file every user may read, which is
+    // used all the same. Empty when all was well or there is no file.
     QStringList problems;
 };
 

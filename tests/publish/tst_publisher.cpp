@@ -71,17 +71,24 @@ private slots:
 void TestPublisher::settingsFile_data()
 {
     QTest::addColumn<QByteArray>("ini");
-    QTest::addColumn<QString>("expected"); // enabled,port,qos,keepalive,commands,password
+    QTest::addColumn<QString>("expected"); // enabled,port,qos,keepalive,commands,password,prefix
     QTest::addColumn<int>("problems");
-    QTest::newRow("no file") << QByteArray() << "0,1883,0,30,0," << 0;
+    QTest::newRow("no file") << QByteArray() << "0,1883,0,30,0,," << 0;
     QTest::newRow("TLS port, password")
-        << QByteArray("[mqtt]\nenabled=yes\nca_file=ca.pem\nqos=1\npassword_file=pw\ncommands=on\n")
-        << "1,8883,1,30,1,secret" << 0;
+        << QByteArray("[mqtt]\nenabled=yes\nca_file=ca.pem\nqos=1\npassword_file=pw\ncommands=on\n"
+                      "topic_prefix=a/b/\n")
+        << "1,8883,1,30,1,secret,a/b" << 0;
     // A hand-edited file: each bad value falls back to its default, and says so.
     QTest::newRow("bad values") << QByteArray(
         "[mqtt]\nenabled=maybe\nport=70000\nqos=2\nkeepalive=1\ncert_file=c\n"
         "password_file=missing\n")
-                                << "0,1883,0,30,0," << 6;
+                                << "0,1883,0,30,0,," << 6;
+    // A prefix that is no topic's start: the broker would take nothing published.
+    for (const char *prefix : {"a/+/b", "#", "a//b", "/a", "a\\0b"})
+        QTest::newRow(prefix) << "[mqtt]\ntopic_prefix=" + QByteArray(prefix) << "0,1883,0,30,0,,"
+                              << 1;
+    QTest::newRow("password file open to all")
+        << QByteArray("[mqtt]\npassword_file=open\n") << "0,1883,0,30,0,secret," << 1;
 }
 
 void TestPublisher::settingsFile()
@@ -90,13 +97,16 @@ void TestPublisher::settingsFile()
     QFETCH(QString, expected);
     QFETCH(int, problems);
     QTemporaryDir dir;
-    testsupport::putFile(dir.filePath(QStringLiteral("pw")), "secret\r\nnext line\n");
+    for (const char *name : {"pw", "open"})
+        testsupport::putFile(dir.filePath(QLatin1String(name)), "secret\r\nnext line\n");
+    QVERIFY(QFile::setPermissions(dir.filePath("pw"), QFile::ReadOwner | QFile::WriteOwner));
+    QVERIFY(QFile::setPermissions(dir.filePath("open"), QFile::ReadOwner | QFile::ReadOther));
     if (!ini.isEmpty())
         testsupport::putFile(dir.filePath(QStringLiteral("tarvane.ini")), ini);
     const publish::PublishSettingsRead read = publish::readPublishSettings(dir.path());
     const publish::PublishSettings &s = read.settings;
-    QCOMPARE(QString::asprintf("%d,%d,%d,%d,%d,%s", s.enabled, s.port, s.qos, s.keepalive,
-                 s.commands, qPrintable(read.password)),
+    QCOMPARE(QString::asprintf("%d,%d,%d,%d,%d,%s,%s", s.enabled, s.port, s.qos, s.keepalive,
+                 s.commands, qPrintable(read.password), qPrintable(s.topicPrefix)),
         expected);
     QCOMPARE(read.problems.size(), problems);
 }
