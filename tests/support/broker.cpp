@@ -2,7 +2,6 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
-#include <QTcpServer>
 #include <QTcpSocket>
 
 #include <mosquitto.h>
@@ -88,6 +87,29 @@ void TestBroker::kill()
     m_process.waitForFinished();
 }
 
+Eavesdropper::Eavesdropper()
+{
+    QObject::connect(&server, &QTcpServer::newConnection, [this] {
+        while (QTcpSocket *socket = server.nextPendingConnection())
+            QObject::connect(
+                socket, &QTcpSocket::readyRead, [this, socket] { heard += socket->readAll(); });
+    });
+    // The kernel queues one connection more than the backlog; the filler takes that place.
+    server.setListenBacklogSize(0);
+    if (server.listen(QHostAddress::LocalHost))
+        filler.connectToHost(QHostAddress::LocalHost, server.serverPort());
+    server.pauseAccepting();
+    if (!filler.waitForConnected(WaitMs))
+        qFatal("no port with a full backlog");
+}
+
+int Eavesdropper::knocking() const
+{
+    // Lines of "sl local remote state ...": addresses as hex ip:port, 02 = SYN_SENT.
+    return int(fileBytes("/proc/net/tcp")
+                   .count(QString::asprintf(":%04X 02 ", server.serverPort()).toLatin1()));
+}
+
 BrokerClient::BrokerClient()
 {
     static const int initialised = mosquitto_lib_init();
@@ -153,12 +175,6 @@ std::optional<BrokerMessage> BrokerClient::last(const QString &topic) const
         if (it->topic == topic)
             return *it;
     return std::nullopt;
-}
-
-void BrokerClient::clear()
-{
-    const QMutexLocker lock(&m_mutex);
-    m_messages.clear();
 }
 
 void BrokerClient::acknowledge(int mid, int result)
