@@ -35,6 +35,9 @@ void Publisher::start(const core::IniFile &ini, QStringList &problems)
 {
     const PublishSettingsRead read = readPublishSettings(ini);
     problems += read.problems;
+    for (const QString &warning : read.warnings)
+        m_host.report(
+            {Topic::Settings, Severity::Warning, QStringLiteral("tarvane.ini: ") + warning});
     configure(read.settings, read.password);
     if (read.settings.enabled)
         m_host.report({Topic::Broker, Severity::Information,

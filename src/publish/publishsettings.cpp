@@ -14,6 +14,22 @@ namespace {
 
 const QString Group = QStringLiteral("mqtt");
 
+// A prefix is the start of topics the program publishes to: no wildcard, no NUL, and no
+// empty level, which brokers take for a topic of its own ("a//b" is not "a/b").
+QString readPrefix(const core::IniGroup &group, QStringList &problems)
+{
+    QString prefix = group.text(QStringLiteral("topic_prefix"));
+    while (prefix.endsWith(u'/'))
+        prefix.chop(1);
+    const bool bad = prefix.contains(u'+') || prefix.contains(u'#') || prefix.contains(QChar(0))
+        || (!prefix.isEmpty() && prefix.split(u'/').contains(QString()));
+    if (!bad)
+        return prefix;
+    problems.append(QStringLiteral("topic_prefix=%1 holds a +, a #, a NUL or an empty level")
+                        .arg(prefix.replace(QChar(0), QStringLiteral("\0"))));
+    return {};
+}
+
 } // namespace
 
 QString PublishSettings::prefix() const
@@ -50,9 +66,7 @@ PublishSettingsRead readPublishSettings(const core::IniFile &ini)
     s.enabled = group.flag(QStringLiteral("enabled"), false, problems);
     s.host = group.text(QStringLiteral("host"), s.host);
     s.clientId = group.text(QStringLiteral("client_id"));
-    s.topicPrefix = group.text(QStringLiteral("topic_prefix"));
-    while (s.topicPrefix.endsWith(u'/'))
-        s.topicPrefix.chop(1);
+    s.topicPrefix = readPrefix(group, problems);
     s.username = group.raw(QStringLiteral("username"));
     s.passwordFile = group.filePath(QStringLiteral("password_file"));
     s.caFile = group.filePath(QStringLiteral("ca_file"));
@@ -74,6 +88,11 @@ PublishSettingsRead readPublishSettings(const core::IniFile &ini)
             read.password = *password;
         else
             problems.append(error);
+        if (QFileInfo(s.passwordFile).permissions() & QFileDevice::ReadOther)
+            read.warnings.append(
+                QStringLiteral("password file %1 is readable by every user of this "
+                               "machine; chmod 600 it")
+                    .arg(s.passwordFile));
     }
     return read;
 }

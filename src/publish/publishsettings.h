@@ -45,6 +45,9 @@ struct PublishSettingsRead
     // What was wrong with the file (a bad value, an unreadable password file); each
     // fell back to its default. Empty when all was well or there is no file.
     QStringList problems;
+    // What is used all the same but should not be so: a password file every user
+    // of the machine may read.
+    QStringList warnings;
 };
 
 QString publishSettingsPath(const QString &dir);

@@ -2,7 +2,6 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
-#include <QTcpServer>
 #include <QTcpSocket>
 
 #include <mosquitto.h>
@@ -34,6 +33,9 @@ QString TestBroker::certDir()
         "openssl req $k -keyout wrong.key -out wrong.crt -subj /CN=tarv-unrelated-ca\n"
         "openssl req $k -CA ca.crt -CAkey ca.key -keyout server.key -out server.crt"
         " -subj /CN=localhost -addext subjectAltName=IP:127.0.0.1,DNS:localhost"
+        " -addext basicConstraints=critical,CA:FALSE\n"
+        "openssl req $k -CA ca.crt -CAkey ca.key -keyout other.key -out other.crt"
+        " -subj /CN=elsewhere.invalid -addext subjectAltName=DNS:elsewhere.invalid"
         " -addext basicConstraints=critical,CA:FALSE\n");
     return made ? dir.path() : QString();
 }
@@ -55,8 +57,8 @@ bool TestBroker::start(const BrokerOptions &options)
     if (options.auth)
         conf += "password_file " + m_dir.path() + "/passwd\n";
     if (options.tls)
-        conf += QString("cafile %1/ca.crt\ncertfile %1/server.crt\nkeyfile %1/server.key\n")
-                    .arg(certDir());
+        conf += QString("cafile %1/ca.crt\ncertfile %1/%2.crt\nkeyfile %1/%2.key\n")
+                    .arg(certDir(), options.otherHost ? "other" : "server");
     QFile file(m_dir.filePath("mosquitto.conf"));
     return file.open(QIODevice::WriteOnly) && file.write(conf.toUtf8()) > 0 && file.flush()
         && restart();
@@ -83,6 +85,29 @@ void TestBroker::kill()
 {
     m_process.kill();
     m_process.waitForFinished();
+}
+
+Eavesdropper::Eavesdropper()
+{
+    QObject::connect(&server, &QTcpServer::newConnection, [this] {
+        while (QTcpSocket *socket = server.nextPendingConnection())
+            QObject::connect(
+                socket, &QTcpSocket::readyRead, [this, socket] { heard += socket->readAll(); });
+    });
+    // The kernel queues one connection more than the backlog; the filler takes that place.
+    server.setListenBacklogSize(0);
+    if (server.listen(QHostAddress::LocalHost))
+        filler.connectToHost(QHostAddress::LocalHost, server.serverPort());
+    server.pauseAccepting();
+    if (!filler.waitForConnected(WaitMs))
+        qFatal("no port with a full backlog");
+}
+
+int Eavesdropper::knocking() const
+{
+    // Lines of "sl local remote state ...": addresses as hex ip:port, 02 = SYN_SENT.
+    return int(fileBytes("/proc/net/tcp")
+                   .count(QString::asprintf(":%04X 02 ", server.serverPort()).toLatin1()));
 }
 
 BrokerClient::BrokerClient()
@@ -150,12 +175,6 @@ std::optional<BrokerMessage> BrokerClient::last(const QString &topic) const
         if (it->topic == topic)
             return *it;
     return std::nullopt;
-}
-
-void BrokerClient::clear()
-{
-    const QMutexLocker lock(&m_mutex);
-    m_messages.clear();
 }
 
 void BrokerClient::acknowledge(int mid, int result)

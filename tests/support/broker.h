@@ -1,10 +1,14 @@
 #pragma once
 
+#include "support/testfiles.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QMutex>
 #include <QProcess>
 #include <QString>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QWaitCondition>
 
@@ -18,6 +22,7 @@ struct BrokerOptions
 {
     bool auth = false; // only user "rig" with password "secret" may connect
     bool tls = false; // the listener speaks TLS with a localhost certificate signed by caFile()
+    bool otherHost = false; // with TLS: the certificate, signed by caFile(), names another host
 };
 
 // A private mosquitto on 127.0.0.1 and a free port, with its configuration, password
@@ -34,6 +39,7 @@ public:
     void kill();
 
     quint16 port() const { return m_port; }
+    QByteArray log() const { return fileBytes(m_dir.filePath("mosquitto.log")); }
     // Shared by every broker of the process: the CA that signed the server certificate,
     // and an unrelated CA that must not be trusted.
     static QString caFile() { return certDir() + "/ca.crt"; }
@@ -45,6 +51,18 @@ private:
     QTemporaryDir m_dir;
     QProcess m_process;
     quint16 m_port = 0;
+};
+
+// A TCP listener on 127.0.0.1 whose backlog is full: a client's connect neither succeeds
+// nor fails until server.resumeAccepting(); from then on it keeps every byte it is sent.
+struct Eavesdropper
+{
+    Eavesdropper();
+    int knocking() const; // clients whose first knock at the shut door was not answered
+
+    QTcpServer server;
+    QTcpSocket filler;
+    QByteArray heard;
 };
 
 struct BrokerMessage
@@ -68,7 +86,6 @@ public:
     bool publish(const QString &topic, const QByteArray &payload, bool retain = false, int qos = 0);
 
     std::optional<BrokerMessage> last(const QString &topic) const;
-    void clear();
 
 private:
     void acknowledge(int mid, int result);

@@ -25,8 +25,12 @@ core::PromptIcon iconFor(acquisition::Severity severity)
 
 void DesktopReporter::report(const acquisition::Report &report)
 {
+    // The settings files are read silently at start-up, as they always were; only
+    // tarvane.ini's warnings reach the desktop program as settings reports.
     if (report.topic == acquisition::Topic::Log)
         m_prompts.notify(report.text, report.title, iconFor(report.severity));
+    else if (report.topic == acquisition::Topic::Settings)
+        m_prompts.notify(report.text, ApplicationTitle, iconFor(report.severity));
 }
 
 void DesktopReporter::conversionFaults(const link::ChannelFailures &failures)

@@ -4,17 +4,13 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
-
-#include <thread>
 
 namespace tarv::ui {
 
@@ -82,8 +78,12 @@ FrmPublishing::FrmPublishing(
     m_lblTest->setTextFormat(Qt::PlainText);
     m_form->addRow(m_cmdTest, m_lblTest);
     connect(m_cmdTest, &QPushButton::clicked, this, &FrmPublishing::testConnection);
-    connect(this, &FrmPublishing::testFinished, this, [this](const QString &result) {
-        m_lblTest->setText(result);
+    m_probe = new publish::MqttConnection(this);
+    connect(m_probe, &publish::MqttConnection::probed, this, [this](const QString &reason) {
+        m_lblTest->setText(reason.isEmpty()
+                ? QStringLiteral("Connected to %1: the broker accepted these settings.")
+                      .arg(m_probedBroker)
+                : QStringLiteral("Cannot connect to %1: %2.").arg(m_probedBroker, reason));
         m_cmdTest->setEnabled(true);
     });
 
@@ -135,21 +135,9 @@ void FrmPublishing::testConnection()
     }
     const publish::ConnectionParams params = publish::connectionParams(s, password);
     m_cmdTest->setEnabled(false);
-    m_lblTest->setText(QStringLiteral("Connecting to %1...").arg(s.brokerName()));
-    // The answer comes back by a queued signal; a dialog closed meanwhile gets none.
-    std::thread([dialog = QPointer(this), params, name = s.brokerName()] {
-        const QString reason = publish::MqttConnection::probe(params, std::chrono::seconds(10));
-        const QString result = reason.isEmpty()
-            ? QStringLiteral("Connected to %1: the broker accepted these settings.").arg(name)
-            : QStringLiteral("Cannot connect to %1: %2.").arg(name, reason);
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [dialog, result] {
-                if (dialog)
-                    emit dialog->testFinished(result);
-            },
-            Qt::QueuedConnection);
-    }).detach();
+    m_probedBroker = s.brokerName();
+    m_lblTest->setText(QStringLiteral("Connecting to %1...").arg(m_probedBroker));
+    m_probe->probe(params, std::chrono::seconds(10));
 }
 
 void FrmPublishing::onOk()

@@ -15,11 +15,15 @@ class QLineEdit;
 class QPushButton;
 class QSpinBox;
 
+namespace tarv::publish {
+class MqttConnection;
+}
+
 namespace tarv::ui {
 
 // Options > Publishing...: where live values go. OK writes tarvane.ini and hands
-// the settings on; "Test connection" tries them without saving, on a worker, since
-// connecting blocks.
+// the settings on; "Test connection" tries them without saving, on a connection's own
+// thread, which the dialog abandons when it goes.
 class FrmPublishing : public QDialog
 {
     Q_OBJECT
@@ -31,9 +35,6 @@ public:
 
     publish::PublishSettings settings() const;
     void testConnection();
-
-signals:
-    void testFinished(const QString &result);
 
 private:
     void onOk();
@@ -57,6 +58,8 @@ private:
     QCheckBox *m_chkCommands = nullptr;
     QPushButton *m_cmdTest = nullptr;
     QLabel *m_lblTest = nullptr;
+    publish::MqttConnection *m_probe = nullptr;
+    QString m_probedBroker;
     QFormLayout *m_form = nullptr;
 };
 
