@@ -66,7 +66,8 @@ QByteArray analogPayload(const core::AcquisitionState &state, const QDateTime &a
                 error = jsonString(link::describe(failure.error));
         json += (c ? "," : "") + QByteArray("{\"value\":")
             + jsonNumber(state.channelValues[std::size_t(c)]) + ",\"type\":"
-            + QByteArray::number(state.inputType[std::size_t(c)]) + ",\"error\":" + error + '}';
+            + QByteArray::number(state.inputType[std::size_t(c)]) + ",\"error\":" + error + ','
+            + qualityFields(state.channelQuality[std::size_t(c)]) + '}';
     }
     return json + "]}";
 }

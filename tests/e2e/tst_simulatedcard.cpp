@@ -4,6 +4,10 @@
 #include "link/cardlink.h"
 #include "support/endtoend.h"
 #include "support/mainwindowrig.h"
+#include "ui/trend/trendchart.h"
+
+#include <QLabel>
+#include <QMdiSubWindow>
 
 #include <QAction>
 #include <QRegularExpression>
@@ -78,6 +82,43 @@ private slots:
         QVERIFY(c.framesDropped > 0 && c.linesDiscarded > 0);
         QCOMPARE(c.versionReplies, quint64(2));
         QCOMPARE(s.taskRunning, True);
+    }
+
+    // A sensor opened on the card: the analog view keeps its look and says why in the
+    // value's tooltip, the trend leaves a gap; mended, both are as before.
+    void brokenSensorShows()
+    {
+        testsupport::MainWindowRig rig;
+        testsupport::prepareState(rig.state, rig.dir.path());
+        rig.state.comPort = 1;
+        rig.state.plotEnable[4] = True;
+        QProcess card;
+        QString said;
+        QVERIFY2(testsupport::startSimulatedCard(
+                     card, said, {"--dir", rig.dir.path(), "--rate", "50", "--autostart"}),
+            qPrintable(said));
+        rig.make().load();
+        auto *view = rig.window->openChild("ViewAnalogData")->widget();
+        auto *trend = rig.window->openChild("ViewTrend")->widget();
+        auto *value = view->findChild<QLabel *>("lblData4");
+        const auto chart = [&] { return trend->findChild<ui::TrendChart *>()->model(); };
+        const auto refresh = [&] {
+            for (QWidget *w : {view, trend})
+                QVERIFY(QMetaObject::invokeMethod(w->findChild<QTimer *>(), "timeout"));
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(
+            rig.state.cardConnected == True && rig.state.channelQuality[4].good(), 5000);
+        for (const char *step : {"break 4 open\n", "mend 4\n"}) {
+            const bool broken = QByteArray(step).startsWith("break");
+            card.write(step);
+            QTRY_COMPARE_WITH_TIMEOUT(rig.state.channelQuality[4].good(), !broken, 5000);
+            refresh();
+            QCOMPARE(value->toolTip(), broken ? "bad, sensor fault high" : "");
+            const float newest = chart().history[4][chart().pointCount];
+            QVERIFY2(std::isnan(newest) == broken, qPrintable(QString::number(newest)));
+        }
+        card.terminate();
+        QVERIFY(card.waitForFinished(5000));
     }
 };
 

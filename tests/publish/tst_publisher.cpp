@@ -68,6 +68,7 @@ private slots:
     void commands_data();
     void commands();
     void publishesTheCardAndTakesCommands();
+    void brokenSensorEndToEnd();
     void brokerLostAndBack();
     void refusedConnections_data();
     void refusedConnections();
@@ -132,14 +133,19 @@ void TestPublisher::payloads()
     state.ambientTemp = 24.5f;
     state.inputType[4] = 4;
     const QDateTime at(QDate(2026, 12, 7), QTime(10, 15, 30, 250), Qt::UTC);
-    const QByteArray zero = R"({"value":0,"type":0,"error":null})";
+    state.channelQuality[4] = {core::Quality::Uncertain, core::QualityReason::OverRange};
+    const auto entry = [](const char *value, int type, const char *error, const char *quality) {
+        return QByteArray(R"({"value":)") + value + R"(,"type":)" + QByteArray::number(type)
+            + R"(,"error":)" + error + ',' + quality + '}';
+    };
+    const char *good = R"("quality":"good","reason":null)";
     QCOMPARE(publish::analogPayload(state, at, {{3, link::ConversionError::DivisionByZero}}),
         R"({"time":"2026-12-07T10:15:30.250Z","ambient":24.5,"channels":[)"
-        R"({"value":5,"type":0,"error":null},{"value":0.00001,"type":0,"error":null},)"
-            + zero
-            + R"(,{"value":null,"type":0,"error":"Division by zero"},)"
-              R"({"value":-1.25,"type":4,"error":null},)"
-            + zero + ',' + zero + R"(,{"value":10000000,"type":0,"error":null}]})");
+            + entry("5", 0, "null", good) + ',' + entry("0.00001", 0, "null", good) + ','
+            + entry("0", 0, "null", good) + ',' + entry("null", 0, R"("Division by zero")", good)
+            + ',' + entry("-1.25", 4, "null", R"("quality":"uncertain","reason":"over range")")
+            + ',' + entry("0", 0, "null", good) + ',' + entry("0", 0, "null", good) + ','
+            + entry("10000000", 0, "null", good) + "]}");
     QCOMPARE(publish::channelPayload(state, 3), QByteArray());
     QCOMPARE(publish::channelPayload(state, 2), QByteArray("0"));
     state.cardConnected = core::True;
@@ -176,6 +182,7 @@ void TestPublisher::commands()
     QFETCH(bool, retained);
     QFETCH(QString, expected);
     const publish::ParsedCommand parsed = publish::parseCommand(payload, retained);
+    QCOMPARE(publish::refusalText(acquisition::OutputRefusal::NotConnected), "card not connected");
     QCOMPARE(parsed.command ? QStringLiteral("%1 %2")
                                   .arg(parsed.command->line)
                                   .arg(parsed.command->on ? "on" : "off")
@@ -264,6 +271,53 @@ void TestPublisher::publishesTheCardAndTakesCommands()
     QTRY_VERIFY(service.publisher().isConnected());
     QVERIFY(dash.publish(QStringLiteral("rig/do/set"), R"({"line": 3, "state": false})"));
     QCOMPARE(rig.pty.waitForBytes(1, 300ms), QByteArray());
+}
+
+// The simulated card opens a PT-100 and mends it: the journal says so once each way,
+// the broker hears the quality (and no fake value while it is bad), and the log, asked
+// to, leaves the bad value's field empty.
+void TestPublisher::brokenSensorEndToEnd()
+{
+    TestBroker broker;
+    QVERIFY(broker.start());
+    BrokerClient dash;
+    QVERIFY(dash.connect(broker.port()) && dash.subscribe(QStringLiteral("rig/#")));
+    testsupport::ServiceRig rig;
+    writeIni(rig.dir.path(), broker.port(), {{"qos", "1"}});
+    QSettings(rig.path("tarvane.ini"), QSettings::IniFormat).setValue("log/mark_bad", "true");
+    QProcess card;
+    QString said;
+    QVERIFY(testsupport::startSimulatedCard(card, said, {"--dir", rig.dir.path(), "--rate", "50"}));
+    auto &service = rig.start();
+    QTRY_VERIFY(service.publisher().isConnected() && service.state().taskRunning == core::True);
+    const auto quality4 = [&] {
+        const auto last = dash.last("rig/channel/4/quality");
+        return last ? last->payload : QByteArray();
+    };
+    for (const bool broken : {true, false}) {
+        card.write(broken ? "break 4 open\n" : "mend 4\n");
+        QTRY_COMPARE(service.state().channelQuality[4].good(), !broken);
+        dash.clear();
+        rig.tick(1);
+        QTRY_VERIFY(dash.last("rig/analog").has_value());
+        const QJsonObject entry = QJsonDocument::fromJson(dash.last("rig/analog")->payload)
+                                      .object()[u"channels"]
+                                      .toArray()[4]
+                                      .toObject();
+        QCOMPARE(entry[u"quality"].toString(), broken ? "bad" : "good");
+        QCOMPARE(entry[u"reason"].toString(), broken ? "sensor fault high" : "");
+        QTRY_COMPARE(quality4(),
+            broken ? R"({"quality":"bad","reason":"sensor fault high"})"
+                   : R"({"quality":"good","reason":null})");
+        QCOMPARE(dash.last("rig/channel/4").has_value(), !broken);
+        const QByteArrayList lines = testsupport::fileBytes(rig.path("log.csv")).split('\n');
+        const QByteArray last = lines.value(lines.size() - 2);
+        QVERIFY2(last.endsWith("    \r") == broken, last.constData());
+    }
+    QCOMPARE(rig.reports.filter("<4>channel 4 (Channel 4): bad, sensor fault high").size(), 1);
+    QCOMPARE(rig.reports.filter("<6>channel 4 (Channel 4): good").size(), 1);
+    card.terminate();
+    QVERIFY(card.waitForFinished(5000));
 }
 
 void TestPublisher::brokerLostAndBack()

@@ -86,6 +86,11 @@ public:
     bool publish(const QString &topic, const QByteArray &payload, bool retain = false, int qos = 0);
 
     std::optional<BrokerMessage> last(const QString &topic) const;
+    void clear()
+    {
+        const QMutexLocker lock(&m_mutex);
+        m_messages.clear();
+    }
 
 private:
     void acknowledge(int mid, int result);
