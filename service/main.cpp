@@ -30,12 +30,17 @@ QString parse(QCommandLineParser &parser, const QStringList &arguments, ServiceO
         QStringLiteral("no-log"), QStringLiteral("Acquire and report only; write no log."));
     const QCommandLineOption once(QStringLiteral("once"),
         QStringLiteral("Print the first frame's eight values and the ambient temperature on "
-                       "one line, then stop; exit 1 when none comes within 10 s."));
+                       "one line, then stop; exit 0 when every channel enabled for logging "
+                       "(every channel, when none is) is good, 6 when one is not, naming it; "
+                       "exit 1 when no frame comes within 10 s."));
+    const QCommandLineOption json(QStringLiteral("json"),
+        QStringLiteral("With --once: print the analog JSON of the broker's topic instead "
+                       "(values, quality, reason, ambient, time)."));
     parser.setApplicationDescription(
         QStringLiteral("Logs the data-acquisition card's channels without a window."));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addOptions({dir, port, noLog, once});
+    parser.addOptions({dir, port, noLog, once, json});
     if (!parser.parse(arguments))
         return parser.errorText();
     if (!parser.positionalArguments().isEmpty())
@@ -55,6 +60,9 @@ QString parse(QCommandLineParser &parser, const QStringList &arguments, ServiceO
     options.dir = QDir::currentPath();
     options.log = !parser.isSet(noLog);
     options.once = parser.isSet(once);
+    options.json = parser.isSet(json);
+    if (options.json && !options.once)
+        return QStringLiteral("--json goes with --once");
     return {};
 }
 

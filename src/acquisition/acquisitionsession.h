@@ -35,7 +35,8 @@ struct SessionOptions
     // Logging starts with the run and continues the log (the service without
     // --no-log); the desktop program starts it from File > Save.
     bool logAtStart = false;
-    // Without outputs only the link runs (the service's --once).
+    // Without outputs only the link runs, and quality changes are not told (the
+    // service's --once, which tells for itself).
     bool outputs = true;
     std::optional<int> comPort; // instead of tarv.con's
     // The broker's first reconnect pause (doubling to a minute); tests shorten it.
@@ -107,7 +108,7 @@ private:
     link::CardLink *m_link = nullptr;
     PortKeeper *m_port = nullptr;
     OutputWriter *m_writer = nullptr;
-    QualityWatch m_quality {*this};
+    QualityWatch m_quality {*this, m_options.outputs};
     std::vector<std::unique_ptr<Output>> m_outputs;
     link::ChannelFailures m_failures; // the last frame's
     link::ChannelFailures m_failuresReported;

@@ -11,7 +11,8 @@ void QualityWatch::analogFrame()
 {
     m_ticksSinceFrame = 0;
     m_silenceTold = false;
-    tellChanges();
+    if (m_tell)
+        tellChanges();
 }
 
 void QualityWatch::tick()
@@ -35,7 +36,7 @@ void QualityWatch::checkForData()
     s.channelQuality.fill({Quality::Bad, QualityReason::NoData});
     // A lost port or a silent card is told by the link; a card that answers but
     // sends nothing while its task runs is told here.
-    if (silent && !linkDown && !std::exchange(m_silenceTold, true))
+    if (m_tell && silent && !linkDown && !std::exchange(m_silenceTold, true))
         m_host.report({Topic::Quality, Severity::Warning,
             QStringLiteral(
                 "no analog frame for %1 s while the task runs: every channel bad, no data")

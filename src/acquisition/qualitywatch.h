@@ -17,8 +17,10 @@ class QualityWatch
 public:
     static constexpr int SilentTicks = 3;
 
-    explicit QualityWatch(OutputHost &host)
+    // Untold, only the state is kept honest (a quick check tells for itself).
+    QualityWatch(OutputHost &host, bool tell)
         : m_host(host)
+        , m_tell(tell)
     { }
 
     void analogFrame(); // after the link assessed it
@@ -30,6 +32,7 @@ private:
     void tellChanges();
 
     OutputHost &m_host;
+    bool m_tell;
     int m_ticksSinceFrame = 0;
     bool m_silenceTold = false;
     core::ChannelArray<core::ChannelQuality> m_told {}; // good until told otherwise

@@ -1,8 +1,11 @@
 #include "service/acquisitionservice.h"
 
 #include "acquisition/acquisitionsession.h"
+#include "core/clock.h"
 #include "core/numberformat.h"
 #include "link/cardlink.h"
+#include "logging/logformat.h"
+#include "publish/payloads.h"
 #include "publish/publisher.h"
 
 #include <QStringList>
@@ -47,6 +50,7 @@ AcquisitionService::AcquisitionService(
     const ServiceOptions &options, const core::Clock &clock, Journal &journal, QObject *parent)
     : QObject(parent)
     , m_options(options)
+    , m_clock(clock)
     , m_journal(journal)
     , m_reporter(journal)
     , m_session(new acquisition::AcquisitionSession(
@@ -122,14 +126,33 @@ void AcquisitionService::onAnalogFrame()
 {
     if (!m_options.once || m_finished)
         return;
-    // The values the logger would write, with "." whatever the regional settings.
-    QStringList fields;
-    for (int c = 0; c < core::ChannelCount; ++c)
-        fields.append(core::formatGeneral(m_state.channelValues[c]));
-    fields.append(core::formatGeneral(m_state.ambientTemp));
-    m_journal.output(fields.join(u','));
+    if (m_options.json) {
+        m_journal.output(QString::fromLatin1(publish::analogPayload(m_state,
+            QDateTime::fromMSecsSinceEpoch(m_clock.msecsSinceEpoch(), Qt::UTC),
+            m_session->conversionFaults())));
+    } else {
+        // The values the logger would write, with "." whatever the regional settings.
+        QStringList fields;
+        for (int c = 0; c < core::ChannelCount; ++c)
+            fields.append(core::formatGeneral(m_state.channelValues[c]));
+        fields.append(core::formatGeneral(m_state.ambientTemp));
+        m_journal.output(fields.join(u','));
+    }
+    // A quick check of card, port and calibration: the channels that are logged (all
+    // of them when none is) must be good.
+    const bool anyLogged = logging::anyChannelEnabled(m_state);
+    int code = CleanStop;
+    for (int c = 0; c < core::ChannelCount; ++c) {
+        const core::ChannelQuality &quality = m_state.channelQuality[c];
+        if ((anyLogged && m_state.saveEnable[c] != core::True) || quality.good())
+            continue;
+        m_journal.warning(QStringLiteral("channel %1 (%2): %3")
+                              .arg(c)
+                              .arg(m_state.channelNames[c], core::qualityDescription(quality)));
+        code = NotGood;
+    }
     link().stopAtClose();
-    finish(CleanStop);
+    finish(code);
 }
 
 void AcquisitionService::finish(int code)

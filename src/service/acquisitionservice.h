@@ -35,8 +35,10 @@ struct ServiceOptions
     QStringList tableDirs; // where else to look for the tables
     std::optional<int> comPort; // instead of tarv.con's
     bool log = true; // false: acquire and report only
-    // Print the first accepted frame's values on standard output, then stop.
+    // Print the first accepted frame's values on standard output, then stop: exit 0
+    // when every channel that matters is good, 6 when one is not.
     bool once = false;
+    bool json = false; // --once prints the analog JSON of the broker's topic instead
     std::chrono::milliseconds onceLimit {10000};
     // The broker's first reconnect pause (doubling to a minute); tests shorten it.
     std::chrono::milliseconds brokerRetry {1000};
@@ -50,6 +52,7 @@ enum ExitCode {
     TablesUnusable = 3,
     PortInUse = 4, // another program holds the port; it may let go later
     LogNotCreated = 5,
+    NotGood = 6, // --once: a channel enabled for logging is uncertain or bad
 };
 
 // The desktop program's acquisition without its windows: the session run
@@ -90,6 +93,7 @@ private:
     void finish(int code);
 
     ServiceOptions m_options;
+    const core::Clock &m_clock;
     Journal &m_journal;
     JournalReporter m_reporter;
     core::AcquisitionState m_state;

@@ -1,8 +1,10 @@
+#include "acquisition/acquisitionsession.h"
 #include "core/numberformat.h"
 #include "link/cardlink.h"
 #include "link/channelconverter.h"
 #include "link/framedecoder.h"
 #include "logging/logger.h"
+#include "publish/payloads.h"
 #include "service/acquisitionservice.h"
 #include "support/fakeclock.h"
 #include "support/ptypair.h"
@@ -11,7 +13,9 @@
 #include "support/testfiles.h"
 
 #include <QDir>
+#include <QJsonDocument>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSerialPort>
 #include <QSignalSpy>
@@ -68,6 +72,9 @@ private slots:
     void logsAsTheDesktopLoggerDoes();
     void cardAbsentThenLostAndBack();
     void onceReportsTheFirstFrame();
+    void onceChecksTheQuality_data();
+    void onceChecksTheQuality();
+    void onceAsJson();
     void reloadContinuesWithNewSettings();
     void reloadKeepsLoggingThatFails();
     void reloadMovesToAnotherPort();
@@ -254,6 +261,69 @@ void TestService::reloadMovesToAnotherPort()
     QVERIFY(QFile::link(second.slavePath(), rig.path("COM2")));
     QVERIFY(service.link().retryOpen());
     QCOMPARE(second.waitForBytes(2), QByteArray("?\r"));
+}
+
+// The quick check before a unit is enabled: against the simulated card, the channels
+// that are logged (all of them when none is) must be good.
+void TestService::onceChecksTheQuality_data()
+{
+    QTest::addColumn<bool>("calibrated");
+    QTest::addColumn<QString>("broken"); // the simulated card's --break, or nothing
+    QTest::addColumn<int>("code");
+    QTest::addColumn<int>("named"); // channels named on standard error
+    QTest::newRow("uncalibrated defaults") << false << "" << 6 << 8;
+    QTest::newRow("calibrated") << true << "" << 0 << 0;
+    QTest::newRow("a logged sensor open") << true << "4:open" << 6 << 1;
+    QTest::newRow("an unlogged one") << true << "3:full" << 0 << 0;
+}
+
+void TestService::onceChecksTheQuality()
+{
+    QFETCH(bool, calibrated);
+    QFETCH(QString, broken);
+    QFETCH(int, code);
+    QFETCH(int, named);
+    Rig rig;
+    if (!calibrated) {
+        for (const char *file : {"tarv.con", "tarvo.con", "tarvs.con"})
+            QVERIFY(QFile::remove(rig.path(file)));
+    }
+    QProcess card;
+    QString said;
+    QStringList cardArgs {"--dir", rig.dir.path(), "--rate", "20"};
+    if (!broken.isEmpty())
+        cardArgs << "--break" << broken;
+    QVERIFY(testsupport::startSimulatedCard(card, said, cardArgs));
+    QProcess service;
+    service.start(TARV_SERVICE_PATH, {"--dir", rig.dir.path(), "--once"});
+    QCOMPARE(exitCodeOf(service), code);
+    const QString err = QString::fromUtf8(service.readAllStandardError());
+    const QStringList lines = err.split(u'\n').filter(QRegularExpression("^<4>channel \\d"));
+    QVERIFY2(lines.size() == named, qPrintable(err));
+    if (!calibrated)
+        QVERIFY2(lines.first() == "<4>channel 0 (Channel 0): bad, not calibrated", qPrintable(err));
+    if (named == 1)
+        QVERIFY2(
+            lines.first() == "<4>channel 4 (Channel 4): bad, sensor fault high", qPrintable(err));
+    QCOMPARE(service.readAllStandardOutput().count(','), 8);
+    card.terminate();
+    QVERIFY(card.waitForFinished(5000));
+}
+
+// --once --json: the analog object of the broker's topic, for scripts and installers.
+void TestService::onceAsJson()
+{
+    Rig rig;
+    QVERIFY(rig.plugIn(rig.pty));
+    service::ServiceOptions options;
+    options.once = options.json = true;
+    auto &service = rig.start(options);
+    QVERIFY(rig.answerAndStream(rig.pty));
+    QCOMPARE(rig.output.size(), 1);
+    QVERIFY(QJsonDocument::fromJson(rig.output.first().toLatin1()).isObject());
+    QCOMPARE(rig.output.first().toLatin1(),
+        publish::analogPayload(
+            service.state(), rig.clock.now().toUTC(), service.session().conversionFaults()));
 }
 
 void TestService::exitCodes_data()
