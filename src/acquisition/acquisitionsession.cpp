@@ -4,6 +4,7 @@
 #include "acquisition/portkeeper.h"
 #include "acquisition/reporter.h"
 #include "core/inifile.h"
+#include "history/historyoutput.h"
 #include "link/cardlink.h"
 #include "logging/logoutput.h"
 
@@ -37,6 +38,7 @@ AcquisitionSession::AcquisitionSession(core::AcquisitionState &state, const core
         eachOutput([](Output &o) { o.cardChanged(); });
     };
     connect(m_link, &link::CardLink::portLost, this, cardChanged);
+    connect(m_link, &link::CardLink::portLost, this, [this] { ++m_portLosses; });
     connect(m_link, &link::CardLink::portReopened, this, cardChanged);
     connect(m_link, &link::CardLink::versionReceived, this, [this, cardChanged](const QString &v) {
         report({Topic::Card, Severity::Information,
@@ -144,6 +146,34 @@ std::vector<OutputStatus> AcquisitionSession::statuses() const
         if (const auto status = o->status())
             lines.push_back(*status);
     return lines;
+}
+
+std::vector<Metric> AcquisitionSession::metrics() const
+{
+    const link::LinkCounters &n = m_link->counters();
+    const QString counter = QStringLiteral("counter");
+    std::vector<Metric> all {
+        {"tarvane_frames_accepted_total", "Frames accepted from the card", counter,
+            {{"kind", "analog"}}, double(n.analogAccepted)},
+        {"tarvane_frames_accepted_total", "Frames accepted from the card", counter,
+            {{"kind", "digital"}}, double(n.digitalAccepted)},
+        {"tarvane_frames_dropped_total", "Lines of the right length with unusable fields", counter,
+            {}, double(n.framesDropped)},
+        {"tarvane_lines_discarded_total", "Received lines of no known length", counter, {},
+            double(n.linesDiscarded)},
+        {"tarvane_port_losses_total", "Times the open port was lost", counter, {},
+            double(m_portLosses)},
+    };
+    for (const auto &o : m_outputs)
+        for (Metric &m : o->metrics())
+            all.push_back(std::move(m));
+    return all;
+}
+
+const history::TrendMemory *AcquisitionSession::history() const
+{
+    const auto *kept = output<history::HistoryOutput>();
+    return kept ? &kept->memory() : nullptr;
 }
 
 void AcquisitionSession::report(const Report &report)

@@ -90,6 +90,8 @@ public:
     const core::Clock &clock() const override { return m_clock; }
     const link::ChannelFailures &conversionFaults() const override { return m_failures; }
     void report(const Report &report) override;
+    std::vector<Metric> metrics() const override;
+    const history::TrendMemory *history() const override;
     OutputRefusal setOutput(int line, bool on, OutputSource source) override;
 
 private:
@@ -112,6 +114,7 @@ private:
     std::vector<std::unique_ptr<Output>> m_outputs;
     link::ChannelFailures m_failures; // the last frame's
     link::ChannelFailures m_failuresReported;
+    quint64 m_portLosses = 0;
 };
 
 // The outputs every session has, in the order they hear the tick: adding one is a

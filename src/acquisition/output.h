@@ -8,11 +8,16 @@
 #include <QStringList>
 
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace tarv::core {
 class Clock;
 class IniFile;
 } // namespace tarv::core
+namespace tarv::history {
+class TrendMemory;
+}
 
 namespace tarv::acquisition {
 
@@ -33,6 +38,17 @@ struct OutputStatus
     bool shown = false;
 };
 
+// One figure for a metrics endpoint, in the Prometheus text format's terms: name and
+// help text, "gauge" or "counter", labels as name and value pairs.
+struct Metric
+{
+    QString name;
+    QString help;
+    QString type;
+    QList<std::pair<QString, QString>> labels;
+    double value = 0;
+};
+
 // What an output may use of the acquisition session it belongs to. The interfaces
 // here are header-only, so an output needs the session's headers but not its code.
 class OutputHost
@@ -43,6 +59,10 @@ public:
     // The last analog frame's conversion faults, in channel order.
     virtual const link::ChannelFailures &conversionFaults() const = 0;
     virtual void report(const Report &report) = 0;
+    // The link's counts and every output's own figures.
+    virtual std::vector<Metric> metrics() const = 0;
+    // The session's memory of the last day, when it keeps one.
+    virtual const history::TrendMemory *history() const = 0;
     // The one way to a digital output line: collapsed with other changes and written
     // when the link can take it.
     virtual OutputRefusal setOutput(int line, bool on, OutputSource source) = 0;
@@ -68,6 +88,7 @@ public:
     virtual void tick() { } // once a second
     virtual void stop() { }
     virtual std::optional<OutputStatus> status() const { return std::nullopt; }
+    virtual std::vector<Metric> metrics() const { return {}; }
 };
 
 } // namespace tarv::acquisition

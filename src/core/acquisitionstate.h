@@ -1,11 +1,13 @@
 #pragma once
 
+#include "core/alarmstatus.h"
 #include "core/quality.h"
 
 #include <QString>
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 namespace tarv::core {
 
@@ -65,6 +67,12 @@ struct AcquisitionState
     WideArray<Flag> diStates {};
     WideArray<Flag> doStates {}; // outputs as the card last reported them
     WideArray<Flag> doCommand {}; // outputs as last commanded
+    // The alarm rule that drives each output line; empty where the operator and
+    // remote commands may switch it.
+    WideArray<QString> lineOwner {};
+
+    // Alarm rules from tarvane.ini, in their order; none without rules.
+    std::vector<AlarmStatus> alarms;
 
     // Channel configuration and calibration (persisted in tarvo.con)
     WideArray<Flag> dioDirection {}; // 0 input, -1 output

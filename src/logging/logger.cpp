@@ -112,9 +112,13 @@ void Logger::tick()
         m_unprepared.reset();
         error = appendLine(m_state.saveFileName, encodeLine(line));
     }
-    if (!error.isEmpty())
+    if (!error.isEmpty()) {
+        ++m_skippedTotal;
         reportFailure(error, true);
-    else if (!m_problem.isEmpty())
+        return;
+    }
+    ++m_written;
+    if (!m_problem.isEmpty())
         reportResumed();
 }
 

@@ -74,6 +74,9 @@ public:
     QString writeProblem() const { return m_problem; }
     // Lines skipped since writing started failing; 0 while writing works.
     qint64 skippedLines() const { return m_skipped; }
+    // Since the program started, for metrics.
+    quint64 linesWritten() const { return m_written; }
+    quint64 linesSkipped() const { return m_skippedTotal; }
 
 private:
     // The file's part of a start: the header, the end of a cut-off line, or only a
@@ -89,6 +92,8 @@ private:
     qint64 m_skipped = 0;
     std::optional<StartMode> m_unprepared; // the file still needs its start
     bool m_markBad = false;
+    quint64 m_written = 0;
+    quint64 m_skippedTotal = 0;
 };
 
 } // namespace tarv::logging

@@ -46,4 +46,13 @@ void LogOutput::start(const core::IniFile &ini, QStringList &problems)
                 .arg(state.savePeriodTicks)});
 }
 
+std::vector<acquisition::Metric> LogOutput::metrics() const
+{
+    const QString counter = QStringLiteral("counter");
+    return {{"tarvane_log_lines_written_total", "Log lines written", counter, {},
+                double(m_logger.linesWritten())},
+        {"tarvane_log_lines_skipped_total", "Log lines that could not be written", counter, {},
+            double(m_logger.linesSkipped())}};
+}
+
 } // namespace tarv::logging

@@ -20,6 +20,7 @@ public:
 
     void start(const core::IniFile &ini, QStringList &problems) override;
     void tick() override { m_logger.tick(); }
+    std::vector<acquisition::Metric> metrics() const override;
 
 private:
     acquisition::OutputHost &m_host;

@@ -77,6 +77,18 @@ std::optional<acquisition::OutputStatus> Publisher::status() const
         statusTip(), m_settings.enabled};
 }
 
+std::vector<acquisition::Metric> Publisher::metrics() const
+{
+    if (!m_settings.enabled)
+        return {};
+    return {{"tarvane_broker_connected", "1 while connected to the broker", "gauge", {},
+                m_connected ? 1.0 : 0.0},
+        {"tarvane_broker_messages_dropped_total", "Messages that could not be published", "counter",
+            {}, double(dropped())},
+        {"tarvane_broker_commands_refused_total", "Remote output commands refused", "counter", {},
+            double(m_refused)}};
+}
+
 QString Publisher::statusTip() const
 {
     QString tip = m_settings.brokerName() + QStringLiteral(": ")

@@ -41,6 +41,7 @@ public:
     // A clean stop: "offline" on the status topic, then disconnect.
     void stop() override;
     std::optional<acquisition::OutputStatus> status() const override;
+    std::vector<acquisition::Metric> metrics() const override;
 
     bool enabled() const { return m_settings.enabled; }
     bool isConnected() const { return m_connected; }
