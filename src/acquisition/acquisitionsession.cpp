@@ -51,6 +51,7 @@ AcquisitionSession::AcquisitionSession(core::AcquisitionState &state, const core
     connect(m_link, &link::CardLink::taskStateChanged, this, [this](bool running) {
         report({Topic::Task, Severity::Information,
             running ? QStringLiteral("task started") : QStringLiteral("task stopped")});
+        eachOutput([running](Output &o) { o.taskChanged(running); });
     });
 }
 
@@ -134,9 +135,10 @@ void AcquisitionSession::tick()
 
 void AcquisitionSession::stop()
 {
+    // The outputs first: a safe state goes out before the card is told to stop.
+    eachOutput([](Output &o) { o.stop(); });
     if (!m_options.unattended || m_state.taskRunning == core::True)
         m_link->stopAtClose();
-    eachOutput([](Output &o) { o.stop(); });
 }
 
 std::vector<OutputStatus> AcquisitionSession::statuses() const
@@ -186,7 +188,11 @@ OutputRefusal AcquisitionSession::setOutput(int line, bool on, OutputSource sour
     if (line < 0 || line >= core::LineCount)
         return OutputRefusal::NoSuchLine;
     const bool connected = m_state.cardConnected == core::True;
+    const bool byRule = source == OutputSource::Alarm || source == OutputSource::SafeState;
     auto &command = m_state.doCommand[std::size_t(line)];
+    // A line an alarm rule names is the rule's alone.
+    if (!byRule && !m_state.lineOwner[std::size_t(line)].isEmpty())
+        return OutputRefusal::OwnedByRule;
     // The operator's button works on any line and is remembered while the card is
     // silent: the next word sent carries it. Others may switch only output lines
     // of a card that listens, and only when something changes.
@@ -199,7 +205,10 @@ OutputRefusal AcquisitionSession::setOutput(int line, bool on, OutputSource sour
             return OutputRefusal::None;
     }
     command = core::toFlag(on);
-    if (connected)
+    // A safe state cannot wait for the hold: "@F" may follow at once.
+    if (connected && source == OutputSource::SafeState)
+        m_writer->flush();
+    else if (connected)
         m_writer->request();
     return OutputRefusal::None;
 }

@@ -85,6 +85,8 @@ public:
     virtual void analogFrame() { } // an analog frame was accepted and converted
     virtual void digitalFrame() { }
     virtual void cardChanged() { } // answered, lost, back, or the port moved
+    // The task started or stopped; a stop is told before "@F" goes out.
+    virtual void taskChanged(bool running) { (void)running; }
     virtual void tick() { } // once a second
     virtual void stop() { }
     virtual std::optional<OutputStatus> status() const { return std::nullopt; }

@@ -1,4 +1,5 @@
 #include "acquisition/acquisitionsession.h"
+#include "alarms/alarmoutput.h"
 #include "history/historyoutput.h"
 #include "logging/logoutput.h"
 #include "publish/publisher.h"
@@ -11,6 +12,7 @@ std::vector<std::unique_ptr<Output>> registeredOutputs(
     std::vector<std::unique_ptr<Output>> outputs;
     // The logger first: it hears each tick before anything else can change the state.
     outputs.push_back(std::make_unique<logging::LogOutput>(host, options.logAtStart));
+    outputs.push_back(std::make_unique<alarms::AlarmOutput>(host));
     outputs.push_back(std::make_unique<publish::Publisher>(host, options.brokerRetry));
     outputs.push_back(std::make_unique<history::HistoryOutput>(host));
     return outputs;

@@ -13,6 +13,7 @@ struct AlarmStatus
     int number = 0; // N of [alarm.N] in tarvane.ini
     QString name;
     int channel = 0;
+    int output = -1; // the line it drives; -1 for none
     bool active = false;
     qint64 since = 0; // when it last set or cleared, milliseconds since the epoch; 0: never
     float value = 0; // the channel's value then

@@ -92,6 +92,32 @@ QByteArray digitalPayload(const core::AcquisitionState &state, const QDateTime &
         + ",\"in\":" + lineArray(state.diStates) + ",\"out\":" + lineArray(state.doStates) + '}';
 }
 
+QByteArray alarmPayload(const core::AcquisitionState &state, const core::AlarmStatus &alarm)
+{
+    QByteArray output = "null";
+    if (alarm.output >= 0 && state.cardConnected != core::True)
+        output = "\"unknown\"";
+    else if (alarm.output >= 0)
+        output = state.doCommand[std::size_t(alarm.output)] == core::True ? "\"on\"" : "\"off\"";
+    return "{\"name\":" + jsonString(alarm.name)
+        + ",\"channel\":" + QByteArray::number(alarm.channel)
+        + ",\"active\":" + (alarm.active ? "true" : "false") + ",\"since\":"
+        + (alarm.since ? '"' + jsonTime(QDateTime::fromMSecsSinceEpoch(alarm.since, Qt::UTC)) + '"'
+                       : QByteArrayLiteral("null"))
+        + ",\"value\":" + jsonNumber(alarm.value) + ',' + qualityFields(alarm.quality)
+        + ",\"output\":" + output + '}';
+}
+
+QByteArray activeAlarmsPayload(const core::AcquisitionState &state)
+{
+    QByteArray json = "[";
+    for (const core::AlarmStatus &alarm : state.alarms)
+        if (alarm.active)
+            json += (json.size() > 1 ? "," : "") + QByteArray("{\"number\":")
+                + QByteArray::number(alarm.number) + ",\"name\":" + jsonString(alarm.name) + '}';
+    return json + ']';
+}
+
 QByteArray cardPayload(const core::AcquisitionState &state)
 {
     if (state.portLost == core::True)

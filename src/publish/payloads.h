@@ -29,6 +29,14 @@ QByteArray qualityPayload(const core::AcquisitionState &state, int channel);
 // <prefix>/digital: both 16-bit words and both lines as arrays, entry n line n.
 QByteArray digitalPayload(const core::AcquisitionState &state, const QDateTime &arrived);
 
+// <prefix>/alarm/<n>: {"name", "channel", "active", "since", "value", "quality",
+// "reason", "output"}: since (UTC, null before the first change), the channel's value
+// and quality when it last changed, and the line it drives ("on", "off", "unknown"
+// while the card is away, null for none).
+QByteArray alarmPayload(const core::AcquisitionState &state, const core::AlarmStatus &alarm);
+// <prefix>/alarms: the set ones, [{"number": 1, "name": "Oven high"}, ...].
+QByteArray activeAlarmsPayload(const core::AcquisitionState &state);
+
 // <prefix>/card: "connected", "disconnected" or "port lost".
 QByteArray cardPayload(const core::AcquisitionState &state);
 

@@ -67,6 +67,7 @@ void Publisher::stop()
     m_reason = QStringLiteral("stopped");
     m_cardPublished.clear();
     m_qualityPublished = {};
+    m_alarmsPublished.clear();
 }
 
 std::optional<acquisition::OutputStatus> Publisher::status() const
@@ -123,6 +124,7 @@ void Publisher::tick()
     if (!m_settings.enabled)
         return;
     publishCard(false);
+    publishAlarms();
     if (m_analogPending)
         publishAnalog();
     if (m_digitalPending) {
@@ -163,6 +165,29 @@ void Publisher::publishCard(bool always)
     send(QStringLiteral("card"), text, true);
 }
 
+void Publisher::publishAlarms()
+{
+    // Retained, on change; a rule that went is cleared from the broker.
+    const core::AcquisitionState &state = m_host.state();
+    std::map<int, QByteArray> now;
+    for (const core::AlarmStatus &alarm : state.alarms)
+        now[alarm.number] = alarmPayload(state, alarm);
+    if (!state.alarms.empty() || m_alarmsPublished.contains(-1))
+        now[-1] = state.alarms.empty() ? QByteArray() : activeAlarmsPayload(state);
+    for (const auto &[number, payload] : m_alarmsPublished)
+        if (!now.contains(number))
+            send(QStringLiteral("alarm/%1").arg(number), {}, true);
+    for (const auto &[number, payload] : now) {
+        const auto published = m_alarmsPublished.find(number);
+        if (published == m_alarmsPublished.end() || published->second != payload)
+            send(number < 0 ? QStringLiteral("alarms") : QStringLiteral("alarm/%1").arg(number),
+                payload, true);
+    }
+    m_alarmsPublished = std::move(now);
+    if (m_alarmsPublished.contains(-1) && m_alarmsPublished[-1].isEmpty())
+        m_alarmsPublished.erase(-1);
+}
+
 void Publisher::send(const QString &subtopic, const QByteArray &payload, bool retain)
 {
     const QString topic = m_prefix + u'/' + subtopic;
@@ -200,6 +225,7 @@ void Publisher::onConnected()
     // The broker may have restarted without its retained messages.
     publishCard(true);
     m_qualityPublished = {};
+    m_alarmsPublished.clear();
     pump();
 }
 

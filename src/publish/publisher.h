@@ -11,6 +11,7 @@
 
 #include <array>
 #include <chrono>
+#include <map>
 
 namespace tarv::publish {
 
@@ -65,6 +66,7 @@ private:
     void refuse(const QString &kind);
     void publishAnalog();
     void publishCard(bool always);
+    void publishAlarms();
     void send(const QString &subtopic, const QByteArray &payload, bool retain);
     void pump();
 
@@ -82,6 +84,7 @@ private:
     qint64 m_digitalTime = 0;
     QByteArray m_cardPublished;
     std::array<QByteArray, core::ChannelCount> m_qualityPublished; // retained, on change
+    std::map<int, QByteArray> m_alarmsPublished; // by rule number; -1: the list
 
     MessageQueue m_queue;
     quint64 m_dropped = 0; // QoS 0

@@ -171,9 +171,15 @@ void MdiDaq::registerChildWindows()
         QStringLiteral("ViewAnalogData"), [this] { return new FrmViewAnalogData(m_state); });
     setChildFactory(QStringLiteral("ViewDigitalData"), [this] {
         return new FrmViewDigitalData(m_state, [this](int line) {
-            // A click toggles: off becomes on, anything else off.
-            m_session->setOutput(line, m_state.doCommand[std::size_t(line)] == core::False,
-                acquisition::OutputSource::Operator);
+            // A click toggles: off becomes on, anything else off. A line an alarm rule
+            // drives is not the operator's to switch.
+            if (m_session->setOutput(line, m_state.doCommand[std::size_t(line)] == core::False,
+                    acquisition::OutputSource::Operator)
+                == acquisition::OutputRefusal::OwnedByRule)
+                m_prompts.message(QStringLiteral("Output D%1 is driven by the alarm \"%2\".")
+                                      .arg(line)
+                                      .arg(m_state.lineOwner[std::size_t(line)]),
+                    ApplicationTitle, core::PromptIcon::Information);
         });
     });
     setChildFactory(
