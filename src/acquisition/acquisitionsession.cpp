@@ -205,12 +205,15 @@ OutputRefusal AcquisitionSession::setOutput(int line, bool on, OutputSource sour
             return OutputRefusal::None;
     }
     command = core::toFlag(on);
-    // A safe state cannot wait for the hold: "@F" may follow at once.
-    if (connected && source == OutputSource::SafeState)
-        m_writer->flush();
-    else if (connected)
+    if (connected)
         m_writer->request();
     return OutputRefusal::None;
+}
+
+void AcquisitionSession::flushOutputs()
+{
+    if (m_state.cardConnected == core::True)
+        m_writer->flush();
 }
 
 void AcquisitionSession::onConversion(const link::ChannelFailures &failures)

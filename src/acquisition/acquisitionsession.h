@@ -93,6 +93,7 @@ public:
     std::vector<Metric> metrics() const override;
     const history::TrendMemory *history() const override;
     OutputRefusal setOutput(int line, bool on, OutputSource source) override;
+    void flushOutputs() override;
 
 private:
     void onConversion(const link::ChannelFailures &failures);

@@ -66,6 +66,8 @@ public:
     // The one way to a digital output line: collapsed with other changes and written
     // when the link can take it.
     virtual OutputRefusal setOutput(int line, bool on, OutputSource source) = 0;
+    // Writes the wanted outputs now, hold or not: a safe state before "@F".
+    virtual void flushOutputs() = 0;
 
 protected:
     ~OutputHost() = default;

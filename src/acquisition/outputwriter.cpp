@@ -10,6 +10,9 @@ OutputWriter::OutputWriter(
     , m_state(state)
     , m_link(link)
 {
+    m_soon.setSingleShot(true);
+    m_soon.setInterval(0);
+    connect(&m_soon, &QTimer::timeout, this, &OutputWriter::flush);
     m_hold.setSingleShot(true);
     m_hold.setInterval(Hold);
     connect(&m_hold, &QTimer::timeout, this, &OutputWriter::onHoldEnded);
@@ -17,15 +20,15 @@ OutputWriter::OutputWriter(
 
 void OutputWriter::request()
 {
-    if (m_hold.isActive()) {
+    if (m_hold.isActive())
         m_pending = true;
-        return;
-    }
-    flush();
+    else if (!m_soon.isActive())
+        m_soon.start();
 }
 
 void OutputWriter::flush()
 {
+    m_soon.stop();
     m_pending = false;
     m_written = link::CardLink::digitalOutputCommand(m_state);
     m_link.writeOutputs();

@@ -15,11 +15,12 @@ class CardLink;
 
 namespace tarv::acquisition {
 
-// Writes the wanted output word (doCommand) to the card: at once when the last "#D"
-// went out at least a hold ago, else when the hold ends, with whatever is wanted
-// then. A burst of changes (a chattering remote client, several rules at once) ends
-// in a few writes carrying the last wanted state, and "@F" never waits behind a
-// queue of outputs at 9600 baud.
+// Writes the wanted output word (doCommand) to the card: as soon as the changes in
+// hand are made (the next pass of the event loop) when the last "#D" went out at
+// least a hold ago, else when the hold ends, with whatever is wanted then. A burst
+// of changes (a chattering remote client, several rules at once) ends in a few
+// writes carrying the last wanted state, and "@F" never waits behind a queue of
+// outputs at 9600 baud.
 class OutputWriter : public QObject
 {
     Q_OBJECT
@@ -39,6 +40,7 @@ private:
 
     const core::AcquisitionState &m_state;
     link::CardLink &m_link;
+    QTimer m_soon; // the changes in hand are made
     QTimer m_hold;
     bool m_pending = false;
     QString m_written; // the last "#D" text written

@@ -99,9 +99,16 @@ void AlarmOutput::driveLines()
 void AlarmOutput::writeSafeState()
 {
     const core::AcquisitionState &state = m_host.state();
-    for (int line = 0; line < core::LineCount; ++line)
-        if (!state.lineOwner[std::size_t(line)].isEmpty())
-            m_host.setOutput(line, m_settings.safeState & (1u << line), OutputSource::SafeState);
+    bool owned = false;
+    for (int line = 0; line < core::LineCount; ++line) {
+        if (state.lineOwner[std::size_t(line)].isEmpty())
+            continue;
+        m_host.setOutput(line, m_settings.safeState & (1u << line), OutputSource::SafeState);
+        owned = true;
+    }
+    // Written whatever the card was last told: it may have been lost on the way.
+    if (owned)
+        m_host.flushOutputs();
 }
 
 void AlarmOutput::cardChanged()
