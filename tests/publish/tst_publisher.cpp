@@ -14,6 +14,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QSignalSpy>
 
@@ -69,6 +70,7 @@ private slots:
     void commands();
     void publishesTheCardAndTakesCommands();
     void brokenSensorEndToEnd();
+    void alarmEndToEnd();
     void brokerLostAndBack();
     void refusedConnections_data();
     void refusedConnections();
@@ -318,6 +320,62 @@ void TestPublisher::brokenSensorEndToEnd()
     QCOMPARE(rig.reports.filter("<6>channel 4 (Channel 4): good").size(), 1);
     card.terminate();
     QVERIFY(card.waitForFinished(5000));
+}
+
+// Channel 0 over its high limit switches line 3 once on_delay has passed, back inside
+// by the deadband for off_delay clears it, a broken sensor sets it again; the broker
+// holds each change; the stop writes the safe state before "@F".
+void TestPublisher::alarmEndToEnd()
+{
+    TestBroker broker;
+    QVERIFY(broker.start());
+    BrokerClient dash;
+    QVERIFY(dash.connect(broker.port()) && dash.subscribe(QStringLiteral("rig/#")));
+    testsupport::ServiceRig rig;
+    rig.settings.dioDirection[3] = core::True;
+    rig.writeSettings();
+    writeIni(rig.dir.path(), broker.port(), {{"qos", "1"}});
+    testsupport::putFile(rig.path("tarvane.ini"),
+        testsupport::fileBytes(rig.path("tarvane.ini"))
+            + "[alarm.1]\nname=Hot\nchannel=0\nhigh=5\ndeadband=1\non_delay=2\noff_delay=1\n"
+              "output=3\n[outputs]\nsafe_state=0000\n");
+    QVERIFY(rig.plugIn(rig.pty));
+    auto &service = rig.start();
+    QTRY_VERIFY(service.publisher().isConnected());
+    // The safe state as the card answers, before any rule acts.
+    QCOMPARE(rig.pty.waitForBytes(2), "?\r");
+    QVERIFY(rig.pty.writeToProgram("V1.02\r"));
+    QCOMPARE(rig.pty.waitForBytes(16), "#D0000\r@TA00\r@N\r");
+    // Channel 0 reads (count - 100) / 2700 V: 6 V, 4.5 V inside the deadband, 3 V.
+    const auto at = [&](int count, int seconds) {
+        rig.clock.advance(seconds);
+        return rig.pty.writeToProgram(QByteArray(Frame).replace(
+                   0, 6, '+' + QByteArray::number(count).rightJustified(5, '0')))
+            && QTest::qWaitFor([&] { return service.state().rawCounts[0] == count; });
+    };
+    QVERIFY(at(16300, 0) && at(16300, 1));
+    QCOMPARE(rig.pty.waitForBytes(1, 200ms), QByteArray());
+    QVERIFY(at(16300, 1));
+    QCOMPARE(rig.pty.waitForBytes(7), "#D0008\r");
+    QVERIFY(at(12250, 1) && at(8200, 1) && at(8200, 0));
+    QCOMPARE(rig.pty.waitForBytes(1, 200ms), QByteArray());
+    QVERIFY(at(8200, 1));
+    QCOMPARE(rig.pty.waitForBytes(7), "#D0000\r");
+    QVERIFY(at(32767, 0) && at(32767, 2)); // open: bad, and on_bad sets
+    QCOMPARE(rig.pty.waitForBytes(7), "#D0008\r");
+    rig.tick(1);
+    QTRY_VERIFY(dash.last("rig/alarms").has_value());
+    QCOMPARE(dash.last("rig/alarms")->payload, R"([{"number":1,"name":"Hot"}])");
+    const auto kept = retained(broker.port(), "rig/alarm/1");
+    QVERIFY(kept && kept->retained);
+    const QJsonObject alarm = QJsonDocument::fromJson(kept->payload).object();
+    QVERIFY(alarm[u"active"].toBool());
+    QCOMPARE(alarm[u"reason"].toString(), "sensor fault high");
+    QCOMPARE(alarm[u"output"].toString(), "on");
+    QCOMPARE(rig.reports.filter(QRegularExpression("^<4>alarm 1 \\(Hot\\) set")).size(), 2);
+    QVERIFY(rig.reported("<6>alarm 1 (Hot) cleared: channel 0 at 3, good"));
+    service.stop();
+    QCOMPARE(rig.pty.waitForBytes(10), "#D0000\r@F\r");
 }
 
 void TestPublisher::brokerLostAndBack()
