@@ -77,6 +77,8 @@ void TestSession::outputRefusals_data()
         << remote << true << 2 << true << int(OutputRefusal::None) << QByteArray();
     QTest::newRow("remote, switched")
         << remote << true << 3 << true << int(OutputRefusal::None) << QByteArray("#D000C");
+    QTest::newRow("remote, line 0")
+        << remote << true << 0 << true << int(OutputRefusal::None) << QByteArray("#D0005");
     // The operator's button works on any line, and is carried while the card is silent.
     QTest::newRow("operator, input line")
         << op << true << 5 << true << int(OutputRefusal::None) << QByteArray("#D0024");
