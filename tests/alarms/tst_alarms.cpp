@@ -47,8 +47,8 @@ struct Rig final : acquisition::Reporter
     void frame(float value, Quality quality = Quality::Good)
     {
         state.channelValues[3] = value;
-        state.channelQuality[3] = {quality, quality == Quality::Good ? QualityReason::None
-                                                                     : QualityReason::SensorFaultHigh};
+        state.channelQuality[3] = {quality,
+            quality == Quality::Good ? QualityReason::None : QualityReason::SensorFaultHigh};
         emit session.link().analogFrameAccepted();
     }
     QByteArray wire() { return std::exchange(line.written, {}); }
@@ -80,6 +80,10 @@ void TestAlarms::evaluation_data()
 {
     QTest::addColumn<QString>("rule"); // high,low,deadband,on_delay,off_delay,on_bad
     QTest::addColumn<Steps>("run");
+    QTest::newRow("the README's worked example")
+        << "250,,5,2,10,set"
+        << Steps {{"248@0", "252@1", "249@2", "253@3", "254@5", "247@6", "244@7", "240@17"},
+               "----+++-"};
     QTest::newRow("high, deadband")
         << "10,,1,0,0,set" << Steps {{"9@0", "10@1", "11@2", "9.5@3", "8.9@4"}, "--++-"};
     QTest::newRow("low, deadband")
