@@ -4,9 +4,10 @@
 // the process used (user + system CPU time), frames accepted per second, log lines
 // written and the resident memory.
 //
-// Usage: bench_cpu_linerate [seconds] [--publish]   (default 30, after a 3 s warm-up;
+// Usage: bench_cpu_linerate [seconds] [--publish] [--rules N]   (default 30, after a 3 s warm-up;
 // the resident memory is printed every minute; --publish also publishes to a local
-// broker, as tarvane.ini would have it)
+// broker, as tarvane.ini would have it; --rules N adds N alarm rules that the
+// signals never set)
 
 #include "core/clock.h"
 #include "link/cardlink.h"
@@ -80,6 +81,8 @@ int main(int argc, char **argv)
     QTemporaryDir dir;
     core::AcquisitionState state;
     prepareCardState(state, dir.path());
+    if (const int rules = bench::alarmRuleCount(args); rules > 0)
+        bench::addAlarmRules(dir.path(), rules);
     testsupport::TestBroker broker;
     if (publishing && !bench::startPublishingTo(broker, dir.path()))
         return 1;

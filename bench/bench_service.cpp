@@ -3,8 +3,9 @@
 // baud. Reports the share of one core the service's process used (its own user and
 // system time) and its resident memory, minute by minute.
 //
-// Usage: bench_service [seconds] [--publish]   (default 60, after a 3 s warm-up;
-// --publish also publishes to a local broker, as tarvane.ini would have it)
+// Usage: bench_service [seconds] [--publish] [--rules N]   (default 60, after a 3 s warm-up;
+// --publish also publishes to a local broker, as tarvane.ini would have it; --rules N
+// adds N alarm rules that the signals never set)
 
 #include "core/settingsfiles.h"
 #include "publishing.h"
@@ -70,6 +71,8 @@ int main(int argc, char **argv)
         return 1;
     core::AcquisitionState state;
     testsupport::prepareState(state, dir.path());
+    if (const int rules = bench::alarmRuleCount(args); rules > 0)
+        bench::addAlarmRules(dir.path(), rules);
     for (int c = 0; c < core::ChannelCount; ++c)
         state.saveEnable[c] = core::toFlag(c < 4);
     state.saveFileName = dir.filePath(QStringLiteral("bench.log"));
