@@ -268,12 +268,11 @@ QString ConnectionContext::announce()
         std::lock_guard lock(mutex);
         if (stopping)
             return {};
-        const QByteArray status = params.statusTopic.toUtf8(),
-                         commands = params.subscribeTopic.toUtf8();
-        if (!commands.isEmpty())
-            if (const int rc = mosquitto_subscribe(mosq, nullptr, commands.constData(), 1))
+        const QByteArray status = params.statusTopic.toUtf8();
+        for (const QString &topic : params.subscribeTopics)
+            if (const int rc = mosquitto_subscribe(mosq, nullptr, topic.toUtf8().constData(), 1))
                 return QStringLiteral("%1 could not be subscribed to: %2")
-                    .arg(params.subscribeTopic, reasonFor(rc));
+                    .arg(topic, reasonFor(rc));
         if (!status.isEmpty())
             if (const int rc
                 = mosquitto_publish(mosq, nullptr, status.constData(), 6, "online", 1, true))
@@ -418,7 +417,7 @@ void MqttConnection::probe(const ConnectionParams &params, milliseconds limit)
 {
     ConnectionParams quiet = params;
     quiet.statusTopic.clear(); // a probe says nothing and leaves no will
-    quiet.subscribeTopic.clear();
+    quiet.subscribeTopics.clear();
     // Nor may it take the running connection's identity: the broker would drop that.
     quiet.clientId.clear();
     launch(quiet, limit);

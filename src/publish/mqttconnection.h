@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <chrono>
 #include <future>
@@ -21,7 +22,7 @@ struct ConnectionParams
     QString caFile, certFile, keyFile;
     int keepalive = 30;
     QString statusTopic; // "online" on connect; the will and a clean stop say "offline"
-    QString subscribeTopic; // empty: nothing
+    QStringList subscribeTopics;
     int maxIncomingBytes = 1024; // larger messages arrive empty
     std::chrono::milliseconds firstRetry {1000}; // doubled after each failure
     std::chrono::milliseconds longestRetry {60000};

@@ -3,6 +3,7 @@
 #include "core/clock.h"
 #include "core/inifile.h"
 #include "publish/commands.h"
+#include "publish/discovery.h"
 #include "publish/payloads.h"
 
 namespace tarv::publish {
@@ -23,7 +24,7 @@ Publisher::Publisher(
         if (m_queue.acknowledged(mid))
             pump();
     });
-    connect(m_connection, &MqttConnection::messageArrived, this, &Publisher::onCommand);
+    connect(m_connection, &MqttConnection::messageArrived, this, &Publisher::onMessage);
 }
 
 Publisher::~Publisher()
@@ -144,6 +145,8 @@ void Publisher::publishAnalog()
             m_host.conversionFaults()),
         false);
     for (int c = 0; c < core::ChannelCount; ++c) {
+        if (!m_settings.channels[std::size_t(c)])
+            continue;
         if (QByteArray quality = qualityPayload(state, c); quality != m_qualityPublished[c]) {
             send(QStringLiteral("channel/%1/quality").arg(c), quality, true);
             m_qualityPublished[c] = std::move(quality);
@@ -190,7 +193,11 @@ void Publisher::publishAlarms()
 
 void Publisher::send(const QString &subtopic, const QByteArray &payload, bool retain)
 {
-    const QString topic = m_prefix + u'/' + subtopic;
+    sendTo(m_prefix + u'/' + subtopic, payload, retain);
+}
+
+void Publisher::sendTo(const QString &topic, const QByteArray &payload, bool retain)
+{
     if (m_settings.qos == 0) {
         if (m_connected && m_connection->publish(topic, payload, 0, retain))
             ++m_sent;
@@ -223,6 +230,7 @@ void Publisher::onConnected()
     m_host.report({Topic::Broker, Severity::Information,
         QStringLiteral("broker %1 connected").arg(m_settings.brokerName())});
     // The broker may have restarted without its retained messages.
+    publishDiscovery();
     publishCard(true);
     m_qualityPublished = {};
     m_alarmsPublished.clear();
@@ -242,8 +250,25 @@ void Publisher::onDisconnected(const QString &reason)
         QStringLiteral("broker %1 not connected: %2").arg(m_settings.brokerName(), reason)});
 }
 
-void Publisher::onCommand(const QString &topicName, const QByteArray &payload, bool retained)
+void Publisher::publishDiscovery()
 {
+    m_discovery.clear();
+    if (!m_settings.discovery)
+        return;
+    m_discovery = discoveryConfigs(m_settings, m_host.state(), QStringLiteral(TARV_VERSION));
+    for (const auto &[topic, config] : m_discovery)
+        sendTo(topic, config, true);
+}
+
+void Publisher::onMessage(const QString &topicName, const QByteArray &payload, bool retained)
+{
+    // A config of ours the broker still holds but nothing wants any more: cleared, so
+    // the dashboard drops the entity.
+    if (m_settings.discoveryNamed && isOwnConfig(m_settings, topicName)) {
+        if (!payload.isEmpty() && !m_discovery.contains(topicName))
+            sendTo(topicName, {}, true);
+        return;
+    }
     if (!m_settings.commands || topicName != m_prefix + QStringLiteral("/do/set"))
         return;
     const ParsedCommand parsed = parseCommand(payload, retained);

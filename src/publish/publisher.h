@@ -62,12 +62,14 @@ signals:
 private:
     void onConnected();
     void onDisconnected(const QString &reason);
-    void onCommand(const QString &topic, const QByteArray &payload, bool retained);
+    void onMessage(const QString &topic, const QByteArray &payload, bool retained);
+    void publishDiscovery();
     void refuse(const QString &kind);
     void publishAnalog();
     void publishCard(bool always);
     void publishAlarms();
     void send(const QString &subtopic, const QByteArray &payload, bool retain);
+    void sendTo(const QString &topic, const QByteArray &payload, bool retain);
     void pump();
 
     acquisition::OutputHost &m_host;
@@ -85,6 +87,7 @@ private:
     QByteArray m_cardPublished;
     std::array<QByteArray, core::ChannelCount> m_qualityPublished; // retained, on change
     std::map<int, QByteArray> m_alarmsPublished; // by rule number; -1: the list
+    std::map<QString, QByteArray> m_discovery; // the configs wanted, by topic
 
     MessageQueue m_queue;
     quint64 m_dropped = 0; // QoS 0

@@ -1,6 +1,7 @@
 #include "publish/publishsettings.h"
 
 #include "core/inifile.h"
+#include "publish/discovery.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,27 +16,60 @@ namespace {
 const QString Group = QStringLiteral("mqtt");
 
 // A prefix is the start of topics the program publishes to: no wildcard, no NUL, and no
-// empty level, which brokers take for a topic of its own ("a//b" is not "a/b").
-QString readPrefix(const core::IniGroup &group, QStringList &problems)
+// empty level, which brokers take for a topic of its own ("a//b" is not "a/b"). A
+// rig id and a discovery prefix go into topics too.
+QString readPrefix(const core::IniGroup &group, QStringList &problems,
+    const QString &key = QStringLiteral("topic_prefix"))
 {
-    QString prefix = group.text(QStringLiteral("topic_prefix"));
+    QString prefix = group.text(key);
     while (prefix.endsWith(u'/'))
         prefix.chop(1);
     const bool bad = prefix.contains(u'+') || prefix.contains(u'#') || prefix.contains(QChar(0))
         || (!prefix.isEmpty() && prefix.split(u'/').contains(QString()));
     if (!bad)
         return prefix;
-    problems.append(QStringLiteral("topic_prefix=%1 holds a +, a #, a NUL or an empty level")
-                        .arg(prefix.replace(QChar(0), QStringLiteral("\0"))));
+    problems.append(QStringLiteral("%1=%2 holds a +, a #, a NUL or an empty level")
+                        .arg(key, prefix.replace(QChar(0), QStringLiteral("\\0"))));
     return {};
+}
+
+// "0,1,4": the channels published; absent, all of them.
+std::array<bool, 8> readChannels(const core::IniGroup &group, QStringList &problems)
+{
+    std::array<bool, 8> on {true, true, true, true, true, true, true, true};
+    const QString text = group.text(QStringLiteral("channels"));
+    if (text.isEmpty())
+        return on;
+    on.fill(false);
+    for (const QString &item : text.split(u',')) {
+        bool ok = false;
+        const int c = item.trimmed().toInt(&ok);
+        if (!ok || c < 0 || c > 7) {
+            problems.append(
+                QStringLiteral("channels=%1 is not a list of channels 0 to 7").arg(text));
+            on.fill(true);
+            return on;
+        }
+        on[std::size_t(c)] = true;
+    }
+    return on;
 }
 
 } // namespace
 
+QString PublishSettings::rig() const
+{
+    return rigId.isEmpty() ? QSysInfo::machineHostName() : rigId;
+}
+
 QString PublishSettings::prefix() const
 {
-    return topicPrefix.isEmpty() ? QStringLiteral("tarvane/") + QSysInfo::machineHostName()
-                                 : topicPrefix;
+    return topicPrefix.isEmpty() ? QStringLiteral("tarvane/") + rig() : topicPrefix;
+}
+
+QString PublishSettings::client() const
+{
+    return clientId.isEmpty() ? QStringLiteral("tarvane-") + rig() : clientId;
 }
 
 QString PublishSettings::brokerName() const
@@ -65,8 +99,19 @@ PublishSettingsRead readPublishSettings(const core::IniFile &ini)
     QStringList &problems = read.problems;
     s.enabled = group.flag(QStringLiteral("enabled"), false, problems);
     s.host = group.text(QStringLiteral("host"), s.host);
+    s.rigId = readPrefix(group, problems, QStringLiteral("rig_id"));
+    if (s.rigId.contains(u'/')) {
+        problems.append(QStringLiteral("rig_id=%1 holds a /").arg(s.rigId));
+        s.rigId.clear();
+    }
     s.clientId = group.text(QStringLiteral("client_id"));
     s.topicPrefix = readPrefix(group, problems);
+    s.discovery = group.flag(QStringLiteral("discovery"), false, problems);
+    s.discoveryNamed = group.contains(QStringLiteral("discovery"));
+    if (const QString prefix = readPrefix(group, problems, QStringLiteral("discovery_prefix"));
+        !prefix.isEmpty())
+        s.discoveryPrefix = prefix;
+    s.channels = readChannels(group, problems);
     s.username = group.raw(QStringLiteral("username"));
     s.passwordFile = group.filePath(QStringLiteral("password_file"));
     s.caFile = group.filePath(QStringLiteral("ca_file"));
@@ -102,7 +147,7 @@ ConnectionParams connectionParams(const PublishSettings &s, const QString &passw
     ConnectionParams params;
     params.host = s.host;
     params.port = s.port;
-    params.clientId = s.clientId;
+    params.clientId = s.client();
     params.username = s.username;
     params.password = password;
     params.caFile = s.caFile;
@@ -111,7 +156,11 @@ ConnectionParams connectionParams(const PublishSettings &s, const QString &passw
     params.keepalive = s.keepalive;
     params.statusTopic = s.prefix() + QStringLiteral("/status");
     if (s.commands)
-        params.subscribeTopic = s.prefix() + QStringLiteral("/do/set");
+        params.subscribeTopics << s.prefix() + QStringLiteral("/do/set");
+    // Its own discovery configs come back retained: those no longer wanted (a channel
+    // switched off, discovery turned off) are cleared.
+    if (s.discoveryNamed)
+        params.subscribeTopics << discoveryFilter(s);
     return params;
 }
 

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <optional>
 
 namespace tarv::core {
@@ -20,8 +21,9 @@ struct PublishSettings
     bool enabled = false;
     QString host = QStringLiteral("localhost");
     int port = 1883; // 8883 when TLS is on and the file names no port
-    QString clientId; // empty: the library makes one
-    QString topicPrefix; // empty: "tarvane/<host name>"
+    QString rigId; // empty: the host name; names the rig in topics, client id and discovery
+    QString clientId; // empty: "tarvane-<rig id>"
+    QString topicPrefix; // empty: "tarvane/<rig id>"
     QString username;
     QString passwordFile; // its first line is the password
     QString caFile; // TLS when set
@@ -30,10 +32,20 @@ struct PublishSettings
     int qos = 0; // 0 or 1
     int keepalive = 30; // seconds
     bool commands = false; // <prefix>/do/set switches outputs
+    bool discovery = false; // Home Assistant MQTT discovery
+    bool discoveryNamed
+        = false; // the file says discovery=..., on or off: its configs are looked after
+    QString discoveryPrefix = QStringLiteral("homeassistant");
+    std::array<bool, 8> channels {true, true, true, true, true, true, true, true}; // published
 
     bool tls() const { return !caFile.isEmpty(); }
-    // The prefix in force: the file's, or "tarvane/<host name>".
+    // The rig's name in force: the file's, or the host name.
+    QString rig() const;
+    // The prefix in force: the file's, or "tarvane/<rig id>".
     QString prefix() const;
+    // The client id in force: the file's, or "tarvane-<rig id>", so a replaced
+    // machine given the same rig_id is the same client to the broker.
+    QString client() const;
     // "host:port", for messages.
     QString brokerName() const;
 };
