@@ -87,7 +87,7 @@ class TestMainWindow : public QObject
     std::unique_ptr<testsupport::MainWindowRig> m_rig;
     ui::MdiDaq *m_window = nullptr;
 
-    QAction *item(const char *name) { return m_window->action(QLatin1String(name)); }
+    QAction *item(const char *name) { return namedChild<QAction>(*m_window->menuBar(), name); }
     // Publishing to a port nobody listens on.
     void enablePublishing()
     {

@@ -80,8 +80,8 @@ FrmAlarms::FrmAlarms(
     // A rule the reader refused is not in the table; OK would drop it from the file.
     if (!problems.isEmpty())
         addNote(QStringLiteral("lblProblems"),
-            QStringLiteral("tarvane.ini as read, with these problems (OK writes the rules as "
-                           "shown):\n")
+            QStringLiteral("tarvane.ini as read, with these problems; OK writes only the rules "
+                           "shown:\n")
                 + problems.join(u'\n'));
     m_grdRules = new QTableWidget(0, int(Keys.size()), this);
     m_grdRules->setObjectName(QStringLiteral("grdRules"));
