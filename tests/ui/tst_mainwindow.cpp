@@ -1,5 +1,7 @@
 // The main window: child windows, start and close, the card unplugged, fault boxes;
-// the status window, the file chooser, and a guard that every text fits.
+// the status window, the file chooser, the Alarms dialog, and a guard that every text fits.
+#include "alarms/alarmrules.h"
+#include "core/inifile.h"
 #include "link/cardlink.h"
 #include "logging/logger.h"
 #include "support/mainwindowrig.h"
@@ -8,6 +10,7 @@
 #include "ui/designfonts.h"
 #include "ui/logging/frmsave.h"
 #include "ui/main/frmabout.h"
+#include "ui/main/frmalarms.h"
 #include "ui/main/frmpublishing.h"
 #include "ui/main/qtprompts.h"
 #include "ui/twips.h"
@@ -84,7 +87,7 @@ class TestMainWindow : public QObject
     std::unique_ptr<testsupport::MainWindowRig> m_rig;
     ui::MdiDaq *m_window = nullptr;
 
-    QAction *item(const char *name) { return m_window->action(QLatin1String(name)); }
+    QAction *item(const char *name) { return namedChild<QAction>(*m_window->menuBar(), name); }
     // Publishing to a port nobody listens on.
     void enablePublishing()
     {
@@ -100,6 +103,31 @@ class TestMainWindow : public QObject
         for (const char *name : {"lblStatus", "lblUSB", "lblFault", "lblTask", "lblSave"})
             lines << namedChild<QLabel>(*m_rig->statusWindow(), name)->text();
         return lines.join(QStringLiteral(" | "));
+    }
+    // The Alarms dialog's rules, one a row, its cells joined by "|".
+    static QStringList rules(const QWidget &dialog)
+    {
+        const auto *table = namedChild<QTableWidget>(dialog, "grdRules");
+        QStringList rows;
+        for (int row = 0; row < table->rowCount(); ++row) {
+            QStringList cells;
+            for (int c = 0; c < table->columnCount(); ++c)
+                cells << table->item(row, c)->text();
+            rows << cells.join(u'|');
+        }
+        return rows;
+    }
+    // Adds rules so written to the Alarms dialog, typed in place, and clicks OK.
+    static void addRules(QWidget &dialog, const QStringList &typed)
+    {
+        auto *table = namedChild<QTableWidget>(dialog, "grdRules");
+        for (const QString &rule : typed) {
+            QTest::mouseClick(namedChild<QPushButton>(dialog, "cmdAdd"), Qt::LeftButton);
+            const QStringList cells = rule.split(u'|');
+            for (int c = 0; c < cells.size(); ++c)
+                table->item(table->rowCount() - 1, c)->setText(cells[c]);
+        }
+        QTest::mouseClick(namedChild<QPushButton>(dialog, "cmdOk"), Qt::LeftButton);
     }
 
 private slots:
@@ -337,6 +365,90 @@ private slots:
         }
     }
 
+    // The Alarms dialog lets the file's reader judge the rules typed: what it refuses is
+    // named in a box and nothing is written; the rest is written beside the other groups,
+    // read back equal and handed on. One rule was there; it is removed first.
+    void alarmsDialog_data()
+    {
+        QTest::addColumn<QStringList>("typed");
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("round trip") << QStringList {"2|Oven high|3|80.5||2|5|0.25|hold|3|off",
+            "7|Alarm 7|0||-1.5|0|0|0|clear||on"}
+                                    << QString();
+        QTest::newRow("an input line") << QStringList {"1|Pump|0|5||0|0|0|set|5|on"}
+                                       << "[alarm.1] refused: output 5 is configured as an input";
+        QTest::newRow("no limit") << QStringList {"1|Pump|0|||0|0|0|set||on"}
+                                  << "[alarm.1] refused: it has neither high nor low";
+        QTest::newRow("a number twice") << QStringList {"1|A|0|5||0|0|0|set||on", "1|B|0|||||||"}
+                                        << "rule number \"1\" is used twice";
+    }
+    void alarmsDialog()
+    {
+        QFETCH(QStringList, typed);
+        QFETCH(QString, refusal);
+        testsupport::putFile(
+            m_rig->filePath("tarvane.ini"), "[mqtt]\nhost=broker\n[alarm.9]\nchannel=1\nhigh=5\n");
+        m_rig->state.dioDirection[3] = core::True;
+        std::optional<alarms::AlarmSettings> applied;
+        ui::FrmAlarms dialog(m_rig->state, m_rig->prompts,
+            [&applied](const alarms::AlarmSettings &settings) { applied = settings; });
+        QCOMPARE(rules(dialog), QStringList {"9|Alarm 9|1|5||0|0|0|set||on"});
+        namedChild<QTableWidget>(dialog, "grdRules")->selectRow(0);
+        QTest::mouseClick(namedChild<QPushButton>(dialog, "cmdRemove"), Qt::LeftButton);
+        namedChild<QLineEdit>(dialog, "txtSafeState")->setText("8");
+        addRules(dialog, typed);
+        QStringList problems;
+        const core::IniFile ini = core::IniFile::read(m_rig->dir.path());
+        const auto read = alarms::readAlarmSettings(ini, m_rig->state, problems);
+        QVERIFY(problems.isEmpty() && ini.group("mqtt").text("host") == "broker");
+        if (!refusal.isEmpty()) {
+            QCOMPARE(m_rig->prompts.boxes(),
+                QStringList {"Alarms: The rules were not saved:\n" + refusal + " W"});
+            QVERIFY(!applied && dialog.result() == QDialog::Rejected && read.rules.size() == 1);
+            return;
+        }
+        QVERIFY(m_rig->prompts.shown.isEmpty() && dialog.result() == QDialog::Accepted);
+        QVERIFY(applied && applied->rules == read.rules && applied->safeState == 8
+            && read.safeState == 8);
+        QCOMPARE(rules(ui::FrmAlarms(m_rig->state, m_rig->prompts, {})), typed);
+    }
+
+    // The operator's click on a line a rule drives (set in Options > Alarms..., taken by
+    // the session at once) is refused, naming the rule; without rules the view switches
+    // the line as ever. The status window has an alarm line only while rules exist.
+    void operatorClickOnARulesLine_data()
+    {
+        QTest::addColumn<bool>("rule");
+        QTest::newRow("no tarvane.ini") << false;
+        QTest::newRow("a rule on D3") << true;
+    }
+    void operatorClickOnARulesLine()
+    {
+        QFETCH(bool, rule);
+        m_rig->state.dioDirection[3] = core::True;
+        m_window->link().attachDevice(&m_rig->line);
+        m_rig->line.feed("V1.02\r");
+        if (rule) {
+            QTimer::singleShot(0, [] {
+                if (QWidget *dialog = QApplication::activeModalWidget())
+                    addRules(*dialog, {"1|Oven high|0|80||0|0|0|set|3|on"});
+            });
+            item("OptionsAlarms")->trigger();
+        }
+        QTest::mouseClick(
+            namedChild<QPushButton>(*m_window->openChild("ViewDigitalData")->widget(), "cmdDO3"),
+            Qt::LeftButton);
+        QCOMPARE(m_rig->line.written, rule ? QByteArray() : QByteArray("#D0008\r"));
+        QCOMPARE(m_rig->prompts.boxes(),
+            rule ? QStringList {"Tarvane2020: Output D3 is driven by the alarm \"Oven high\". I"}
+                 : QStringList());
+        m_window->openChild("ViewStatus");
+        m_rig->statusWindow()->tick();
+        QCOMPARE(namedChild<QLabel>(*m_rig->statusWindow(), "lblAlarm")
+                     ->isVisibleTo(m_rig->statusWindow()),
+            rule);
+    }
+
     // Every window's texts fit at the program's fonts, live values at their widest, and
     // draw as written. A new window is covered once its menu item is in the list below.
     void everyWindowsTextFits()
@@ -369,6 +481,9 @@ private slots:
         ui::FrmPublishing publishing(m_rig->dir.path(), m_rig->prompts, {}, m_window);
         publishing.show(); // laid out only when shown
         clipped += clippedTexts(publishing);
+        ui::FrmAlarms alarmsDialog(m_rig->state, m_rig->prompts, {}, m_window);
+        alarmsDialog.show();
+        clipped += clippedTexts(alarmsDialog);
         clipped += clippedTexts(
             ui::FrmSave(m_rig->state, m_window->logger(), m_rig->prompts, m_window));
         QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(u'\n')));

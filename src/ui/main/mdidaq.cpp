@@ -11,6 +11,7 @@
 #include "ui/main/artwork.h"
 #include "ui/main/desktopreporter.h"
 #include "ui/main/frmabout.h"
+#include "ui/main/frmalarms.h"
 #include "ui/main/frmcardcomm.h"
 #include "ui/main/frmpublishing.h"
 #include "ui/main/frmstatus.h"
@@ -126,6 +127,8 @@ void MdiDaq::buildMenus()
     addItem(options, QStringLiteral("OptionsCalibrate"), QStringLiteral("Calibration"));
     connect(addItem(options, QStringLiteral("OptionsPublishing"), QStringLiteral("Publishing...")),
         &QAction::triggered, this, &MdiDaq::showPublishingDialog);
+    connect(addItem(options, QStringLiteral("OptionsAlarms"), QStringLiteral("Alarms...")),
+        &QAction::triggered, this, &MdiDaq::showAlarmsDialog);
 
     QMenu *help = addMenu(QStringLiteral("Help"), QStringLiteral("Help"));
     addItem(help, QStringLiteral("HelpContents"), QStringLiteral("Contents"));
@@ -271,6 +274,15 @@ void MdiDaq::showPublishingDialog()
 {
     FrmPublishing dialog(
         m_state.appPath, m_prompts, [this](const publish::PublishSettings &) { startPublishing(); },
+        this);
+    dialog.exec();
+}
+
+void MdiDaq::showAlarmsDialog()
+{
+    // The session takes the new rules at once; a running task goes on.
+    FrmAlarms dialog(
+        m_state, m_prompts, [this](const alarms::AlarmSettings &) { m_session->startOutputs(); },
         this);
     dialog.exec();
 }

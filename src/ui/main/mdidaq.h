@@ -108,6 +108,7 @@ private:
     void onTaskStateChanged(bool running);
     void saveSettingsAtClose();
     void showPublishingDialog();
+    void showAlarmsDialog();
 
     core::AcquisitionState &m_state;
     core::Prompts &m_prompts;
