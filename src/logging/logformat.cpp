@@ -67,7 +67,7 @@ QString channelHeaderFields(const core::AcquisitionState &state)
     return fields.join(fieldSeparator(state.separatorMode));
 }
 
-QString buildHeader(const core::AcquisitionState &state)
+QString buildHeader(const core::AcquisitionState &state, bool alarmColumn)
 {
     QString prefix;
     switch (state.stampMode) {
@@ -83,7 +83,23 @@ QString buildHeader(const core::AcquisitionState &state)
     default:
         break;
     }
-    return prefix + channelHeaderFields(state);
+    const QString alarms
+        = alarmColumn ? fieldSeparator(state.separatorMode) + QStringLiteral("Alarms") : QString();
+    return prefix + channelHeaderFields(state) + alarms;
+}
+
+QString alarmField(const core::AcquisitionState &state)
+{
+    QStringList active;
+    for (const core::AlarmStatus &alarm : state.alarms)
+        if (alarm.active)
+            active.append(alarm.name);
+    QString field = active.join(QStringLiteral("; "));
+    const QChar separator = fieldSeparator(state.separatorMode).front();
+    if (!field.contains(separator) && !field.contains(u'"'))
+        return field;
+    field.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + field + u'"';
 }
 
 QString channelValueFields(const core::AcquisitionState &state, QChar decimalPoint, bool markBad)

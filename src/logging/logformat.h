@@ -35,8 +35,15 @@ bool anyChannelEnabled(const core::AcquisitionState &state);
 QString channelHeaderFields(const core::AcquisitionState &state);
 
 // The header line without its line end: the stamp columns ("SN,", "DATE,TIME,",
-// "TIME," or nothing) before the channel names.
-QString buildHeader(const core::AcquisitionState &state);
+// "TIME," or nothing) before the channel names, and with alarmColumn a last column
+// "Alarms".
+QString buildHeader(const core::AcquisitionState &state, bool alarmColumn = false);
+
+// The alarm column's field: the names of the active alarms, in their rules' order,
+// joined by "; "; empty when none is active. A field that holds the channel
+// separator (a comma for mode 1, a blank for modes 2 and 3) or a double quote stands
+// in double quotes, its own doubled, so it stays one column.
+QString alarmField(const core::AcquisitionState &state);
 
 // The values of the channels enabled for saving in the general form with at most
 // seven significant digits, joined by the separator; empty when none is enabled.

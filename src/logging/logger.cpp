@@ -5,11 +5,13 @@
 #include "core/texts.h"
 #include "logging/logfile.h"
 #include "logging/logformat.h"
+#include "logging/logsplit.h"
 
 #include <QDir>
 #include <QFileInfo>
 
 #include <algorithm>
+#include <utility>
 
 namespace tarv::logging {
 
@@ -44,12 +46,12 @@ Logger::Logger(core::AcquisitionState &state, const core::Clock &clock, core::Pr
 
 Logger::StartResult Logger::start(StartMode mode, bool keepOnFailure)
 {
-    const QString &path = m_state.saveFileName;
-    const qint64 size = QFileInfo(path).size(); // 0 for a file that is not there
+    const QDateTime now = m_clock.now();
+    const QString path = splitFilePath(m_state.saveFileName, m_options.split, now);
     core::Long serialNo = 0;
-    if (mode == StartMode::Continue && size > 0 && m_state.stampMode == 1)
-        serialNo = lastSerialNumber(readTail(path, TailBytes), size <= TailBytes);
-    const QString error = prepareFile(mode);
+    if (mode == StartMode::Continue && m_state.stampMode == 1)
+        serialNo = lastSerialNumberBefore(path);
+    const QString error = prepareFile(mode, path);
     if (!error.isEmpty() && !keepOnFailure)
         return {false, error};
 
@@ -58,6 +60,8 @@ Logger::StartResult Logger::start(StartMode mode, bool keepOnFailure)
     m_state.saveTickCount = m_state.savePeriodTicks - 1;
     m_state.savingActive = core::True;
     m_unprepared.reset();
+    m_path = path;
+    removeExpiredFiles(now.date());
     if (error.isEmpty()) {
         // A new log: an old failure is forgotten and reported afresh if it comes back.
         m_problem.clear();
@@ -70,12 +74,27 @@ Logger::StartResult Logger::start(StartMode mode, bool keepOnFailure)
     return {true, {}};
 }
 
-QString Logger::prepareFile(StartMode mode) const
+core::Long Logger::lastSerialNumberBefore(const QString &path) const
 {
-    const QString &path = m_state.saveFileName;
+    QString source = path;
+    if (m_options.split != Split::None && QFileInfo(path).size() == 0) {
+        const std::vector<SplitFile> files = splitFiles(m_state.saveFileName);
+        const bool hourly = m_options.split == Split::Hourly;
+        const auto newest = std::find_if(files.rbegin(), files.rend(), [&](const SplitFile &f) {
+            return (f.hour >= 0) == hourly && QFileInfo(f.path).size() > 0;
+        });
+        if (newest != files.rend())
+            source = newest->path;
+    }
+    const qint64 size = QFileInfo(source).size(); // 0 for a file that is not there
+    return size > 0 ? lastSerialNumber(readTail(source, TailBytes), size <= TailBytes) : 0;
+}
+
+QString Logger::prepareFile(StartMode mode, const QString &path) const
+{
     const qint64 size = QFileInfo(path).size();
     if (m_state.useChannelHeaders == core::True && (mode == StartMode::Restart || size == 0))
-        return replaceWithLine(path, encodeLine(buildHeader(m_state)));
+        return replaceWithLine(path, encodeLine(buildHeader(m_state, m_options.alarmColumn)));
     if (mode == StartMode::Continue && size > 0) {
         const QByteArray tail = readTail(path, TailBytes);
         return tail.isEmpty() || tail.endsWith('\n') ? checkAppendable(path)
@@ -103,14 +122,25 @@ void Logger::tick()
     if (m_state.stampMode == 1)
         ++m_state.saveSerialNo;
     const RegionalSeparators separators = regionalSeparators();
-    const QString line
-        = dataLinePrefix(m_state.stampMode, m_state.saveSerialNo, m_clock.now(), separators)
-        + channelValueFields(m_state, separators.decimalPoint, m_markBad);
+    const QDateTime now = m_clock.now();
+    QString line = dataLinePrefix(m_state.stampMode, m_state.saveSerialNo, now, separators)
+        + channelValueFields(m_state, separators.decimalPoint, m_options.markBad);
+    if (m_options.alarmColumn)
+        line += fieldSeparator(m_state.separatorMode) + alarmField(m_state);
 
-    QString error = m_unprepared ? prepareFile(*m_unprepared) : QString();
+    // The line's own stamp picks its file. A file the split moves on to starts as a
+    // continued log does: whatever it already holds (the hour after a clock went back,
+    // a day a time zone came back to) is kept, the header goes only into an empty one,
+    // and the serial numbers go on.
+    const QString path = splitFilePath(m_state.saveFileName, m_options.split, now);
+    if (std::exchange(m_path, path) != path && m_options.split != Split::None) {
+        m_unprepared = StartMode::Continue;
+        removeExpiredFiles(now.date());
+    }
+    QString error = m_unprepared ? prepareFile(*m_unprepared, path) : QString();
     if (error.isEmpty()) {
         m_unprepared.reset();
-        error = appendLine(m_state.saveFileName, encodeLine(line));
+        error = appendLine(path, encodeLine(line));
     }
     if (!error.isEmpty()) {
         ++m_skippedTotal;
@@ -134,12 +164,21 @@ void Logger::reportFailure(const QString &problem, bool lineSkipped)
             QStringLiteral("Saving Error"), core::PromptIcon::Error);
 }
 
+void Logger::removeExpiredFiles(QDate today)
+{
+    if (m_options.split == Split::None)
+        return;
+    for (const QString &failure :
+        removeExpired(m_state.saveFileName, m_options.keepDays, today, m_path))
+        m_prompts.notify(failure, QStringLiteral("Saving Error"), core::PromptIcon::Warning);
+}
+
 void Logger::reportResumed()
 {
     const QString skipped = m_skipped == 1 ? QStringLiteral("1 line was skipped")
                                            : QStringLiteral("%1 lines were skipped").arg(m_skipped);
     m_prompts.notify(QStringLiteral("Writing to the log file \"%1\" has resumed; %2.")
-                         .arg(QDir::toNativeSeparators(m_state.saveFileName), skipped),
+                         .arg(QDir::toNativeSeparators(m_path), skipped),
         core::ApplicationTitle, core::PromptIcon::Information);
     m_problem.clear();
     m_skipped = 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/acquisitionstate.h"
+#include "logging/logoptions.h"
 
 #include <QObject>
 #include <QString>
@@ -65,9 +66,13 @@ public:
     // reports how many were skipped.
     void tick();
 
-    // tarvane.ini's [log] mark_bad: bad values as empty fields. Off, the log is as
-    // it always was.
-    void setMarkBad(bool on) { m_markBad = on; }
+    // tarvane.ini's [log] group. A new split takes effect at the next line, whose
+    // file then starts as a new day's does.
+    void setOptions(const LogOptions &options) { m_options = options; }
+
+    // The file the lines go to: the log's name, or with a split the day's or the
+    // hour's file. Empty until logging first starts.
+    QString currentPath() const { return m_path; }
 
     // Why the last line could not be written (file and reason); empty while writing
     // works. For the status window.
@@ -81,7 +86,11 @@ public:
 private:
     // The file's part of a start: the header, the end of a cut-off line, or only a
     // check that it opens for appending. Empty on success, else the reason.
-    QString prepareFile(StartMode mode) const;
+    QString prepareFile(StartMode mode, const QString &path) const;
+    // Where a continued log's serial numbers stopped: in the file itself, or with a
+    // split, in the newest of its files that holds anything.
+    core::Long lastSerialNumberBefore(const QString &path) const;
+    void removeExpiredFiles(QDate today);
     void reportFailure(const QString &problem, bool lineSkipped);
     void reportResumed();
 
@@ -91,7 +100,8 @@ private:
     QString m_problem;
     qint64 m_skipped = 0;
     std::optional<StartMode> m_unprepared; // the file still needs its start
-    bool m_markBad = false;
+    LogOptions m_options;
+    QString m_path; // the file lines go to
     quint64 m_written = 0;
     quint64 m_skippedTotal = 0;
 };

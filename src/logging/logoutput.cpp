@@ -2,6 +2,7 @@
 
 #include "core/inifile.h"
 #include "logging/logformat.h"
+#include "logging/logoptions.h"
 
 #include <QDir>
 
@@ -17,7 +18,7 @@ LogOutput::LogOutput(acquisition::OutputHost &host, bool logAtStart)
 void LogOutput::start(const core::IniFile &ini, QStringList &problems)
 {
     const core::IniGroup group = ini.group(QStringLiteral("log"), QStringLiteral("[log] "));
-    m_logger.setMarkBad(group.flag(QStringLiteral("mark_bad"), false, problems));
+    m_logger.setOptions(readLogOptions(group, problems));
     if (!m_logAtStart)
         return;
     using acquisition::Severity;
@@ -42,7 +43,7 @@ void LogOutput::start(const core::IniFile &ini, QStringList &problems)
     if (state.savingActive == core::True && m_logger.writeProblem().isEmpty())
         m_host.report({Topic::Log, Severity::Information,
             QStringLiteral("logging to %1 every %2 s")
-                .arg(QDir::toNativeSeparators(state.saveFileName))
+                .arg(QDir::toNativeSeparators(m_logger.currentPath()))
                 .arg(state.savePeriodTicks)});
 }
 

@@ -1,8 +1,11 @@
+#include "core/inifile.h"
+#include "logging/logoptions.h"
 #include "support/logrig.h"
 #include "support/testfiles.h"
 
 #include <QDir>
 #include <QLocale>
+#include <QTimeZone>
 #include <QtTest>
 
 #include <csignal>
@@ -130,6 +133,110 @@ private slots:
                         prompts[i].arg(QDir::toNativeSeparators(s.saveFileName))),
                 qPrintable(shown.text));
         }
+    }
+    // A split log: the stamp's local date (and hour) picks the file, past midnight, a
+    // change of time zone or the end of summer time alike; a file started anew gets the
+    // header, keeps what it holds, and the serial numbers go on; a continued log numbers
+    // on from the newest file. keep_days removes this log's dated files only. The alarm
+    // column names the active alarms, quoted when they hold the separator.
+    void splitsAndAlarms_data()
+    {
+        QTest::addColumn<QString>("ini"); // [log] keys, split by ";"
+        QTest::addColumn<QStringList>("before"); // "name: line|line"
+        QTest::addColumn<QString>("steps"); // channel 0 holds 1.5; SN and headers, every 1 s
+        QTest::addColumn<QStringList>("after"); // every file in the folder
+        QTest::addColumn<QStringList>("reports"); // [log] problems, then prompts
+        const auto row = [](const char *name, const char *ini, const QStringList &before,
+                             const char *steps, const QStringList &after,
+                             const QStringList &reports = {}) {
+            QTest::newRow(name) << QString(ini) << before << QString(steps) << after << reports;
+        };
+        const QStringList kept = {"log2-2026-12-01.csv: x", "dog-2026-12-01.csv: x",
+            "log-2026-12-01.csv.gz: x", "log-2026-12-01.txt: x", "log-2026-13-01.csv: x",
+            "other.csv: x", "log-2026-12-06.csv: SN,Channel 0|41,1.5"};
+        row("daily past midnight, 2 days kept", "split=daily;keep_days=2",
+            kept + QStringList {"log-2026-12-01-05.csv: x", "log-2026-12-05.csv: x"},
+            "at 2026-12-07T23:59:58+01:00; start; run 4",
+            kept
+                + QStringList {"log-2026-12-07.csv: SN,Channel 0|1,1.5|2,1.5",
+                    "log-2026-12-08.csv: SN,Channel 0|3,1.5|4,1.5"});
+        row("continued, 2 days kept", "split=daily;keep_days=2",
+            kept + QStringList {"log-2026-12-04.csv: x"},
+            "at 2026-12-07T12:00:00Z; continue; run 1",
+            kept + QStringList {"log-2026-12-07.csv: SN,Channel 0|42,1.5"});
+        row("hourly: summer time ends, the zone moves and comes back", "split=hourly", {},
+            "at 2026-10-25T00:59:59Z; zone Europe/Berlin; start; run 2; zone UTC+05:00; run 1; "
+            "zone Europe/Berlin; run 1",
+            {"log-2026-10-25-02.csv: SN,Channel 0|1,1.5|2,1.5|4,1.5",
+                "log-2026-10-25-06.csv: SN,Channel 0|3,1.5"});
+        row("the new day's file unwritable", "split=daily", {},
+            "block log-2026-12-08.csv; at 2026-12-07T23:59:59Z; start; run 2; "
+            "mend log-2026-12-08.csv; run 1",
+            {"log-2026-12-07.csv: SN,Channel 0|1,1.5", "log-2026-12-08.csv: SN,Channel 0|3,1.5"},
+            {"log-2026-12-08.csv\" cannot be written: ", "log-2026-12-08.csv\" has resumed; 1 "});
+        row("alarms between commas, then blanks; unusable values fall back",
+            "alarm_column=true;split=weekly;keep_days=-1", {},
+            "start; alarms 0; run 1; alarms 0 1; run 1; alarms; run 1; "
+            "separator 3; alarms 0; run 1",
+            {"log.csv: SN,Channel 0,Alarms|1,1.5,Oven hot|"
+             "2,1.5,\"Oven hot; Door \"\"A\"\", open\"|3,1.5,|4,1.5 \"Oven hot\""},
+            {"[log] split=weekly is not daily, hourly or none",
+                "[log] keep_days=-1 is not a number from 0 to 36500"});
+    }
+    void splitsAndAlarms()
+    {
+        QFETCH(QString, ini);
+        QFETCH(QStringList, before);
+        QFETCH(QString, steps);
+        QFETCH(QStringList, after);
+        QFETCH(QStringList, reports);
+        testsupport::LogRig rig;
+        core::AcquisitionState &s = rig.state;
+        s.channelValues[0] = 1.5f;
+        s.saveEnable[0] = True;
+        s.stampMode = s.saveInterval = 1;
+        for (const char *name : {"Oven hot", "Door \"A\", open"})
+            s.alarms.emplace_back().name = name;
+        QMap<QString, QString> keys;
+        for (const QString &key : ini.split(u';'))
+            keys.insert(key.section(u'=', 0, 0), key.section(u'=', 1));
+        QStringList shown;
+        rig.logger.setOptions(
+            logging::readLogOptions(core::IniGroup(keys, rig.dir.path(), "[log] "), shown));
+        for (const QString &file : before)
+            testsupport::putFile(rig.path(file.section(": ", 0, 0)),
+                file.section(": ", 1).replace(u'|', "\r\n").toLatin1() + "\r\n");
+        const QDir dir(rig.dir.path());
+        using Mode = logging::Logger::StartMode;
+        for (const QString &step : steps.split("; ")) {
+            const QString word = step.section(u' ', 0, 0), arg = step.section(u' ', 1);
+            if (word == "at" || word == "zone")
+                rig.clock = testsupport::FakeClock(word == "at"
+                        ? QDateTime::fromString(arg, Qt::ISODate)
+                        : rig.clock.now().toTimeZone(QTimeZone(arg.toLatin1())));
+            else if (word == "start" || word == "continue")
+                QVERIFY(rig.logger.start(word == "start" ? Mode::Restart : Mode::Continue).ok);
+            else if (word == "run")
+                rig.run(arg.toInt());
+            else if (word == "separator")
+                s.separatorMode = core::Integer(arg.toInt());
+            else if (word == "block" || word == "mend") // a folder in the file's place
+                QVERIFY(word == "block" ? dir.mkdir(arg) : dir.rmdir(arg));
+            else if (word == "alarms")
+                for (int a = 0; a < 2; ++a)
+                    s.alarms[a].active = arg.contains(QString::number(a));
+        }
+        QStringList files;
+        for (const QString &name : dir.entryList(QDir::Files))
+            files << name + ": "
+                    + testsupport::fileBytes(rig.path(name)).replace("\r\n", "|").chopped(1);
+        after.sort();
+        QCOMPARE(files, after);
+        for (const auto &prompt : rig.prompts.shown)
+            shown << prompt.text;
+        QCOMPARE(shown.size(), reports.size());
+        for (int i = 0; i < reports.size(); ++i)
+            QVERIFY2(shown[i].contains(reports[i]), qPrintable(shown[i]));
     }
 };
 
