@@ -438,6 +438,7 @@ private slots:
         QTest::mouseClick(
             namedChild<QPushButton>(*m_window->openChild("ViewDigitalData")->widget(), "cmdDO3"),
             Qt::LeftButton);
+        QCoreApplication::processEvents(); // written once the change in hand is made
         QCOMPARE(m_rig->line.written, rule ? QByteArray() : QByteArray("#D0008\r"));
         QCOMPARE(m_rig->prompts.boxes(),
             rule ? QStringList {"Tarvane2020: Output D3 is driven by the alarm \"Oven high\". I"}
