@@ -1,6 +1,8 @@
 #include "core/numberformat.h"
+#include "core/settingsfiles.h"
 #include "link/cardlink.h"
 #include "publish/commands.h"
+#include "publish/discovery.h"
 #include "publish/messagequeue.h"
 #include "publish/payloads.h"
 #include "publish/publisher.h"
@@ -71,6 +73,8 @@ private slots:
     void publishesTheCardAndTakesCommands();
     void brokenSensorEndToEnd();
     void alarmEndToEnd();
+    void discoveryConfigs();
+    void discoveryEndToEnd();
     void brokerLostAndBack();
     void refusedConnections_data();
     void refusedConnections();
@@ -376,6 +380,96 @@ void TestPublisher::alarmEndToEnd()
     QVERIFY(rig.reported("<6>alarm 1 (Hot) cleared: channel 0 at 3, good"));
     service.stop();
     QCOMPARE(rig.pty.waitForBytes(10), "#D0000\r@F\r");
+}
+
+// What Home Assistant's MQTT discovery reads, field by field: one device for the rig,
+// a sensor per published channel, a binary sensor per input line and per alarm, a
+// switch per output line with commands on.
+void TestPublisher::discoveryConfigs()
+{
+    publish::PublishSettings settings;
+    settings.rigId = QStringLiteral("rig 7");
+    settings.topicPrefix = QStringLiteral("plant/rig7");
+    settings.commands = true;
+    settings.channels.fill(false);
+    settings.channels[4] = true;
+    core::AcquisitionState state;
+    core::applyDefaults(state);
+    state.inputType[4] = 4;
+    state.dioDirection[3] = core::True;
+    state.alarms.emplace_back();
+    state.alarms[0].number = 1;
+    state.alarms[0].name = "Hot";
+    const auto configs = publish::discoveryConfigs(settings, state, QStringLiteral("1.1"));
+    QCOMPARE(configs.size(), 1u + 15 + 1 + 1);
+    const auto config = [&](const char *topic) {
+        return QJsonDocument::fromJson(configs.at(QLatin1String(topic))).object();
+    };
+    const QJsonObject sensor = config("homeassistant/sensor/rig_7/ch4/config");
+    QCOMPARE(sensor.toVariantMap(),
+        QJsonObject(
+            {{"name", "Channel 4"}, {"unique_id", "rig_7_ch4"},
+                {"state_topic", "plant/rig7/channel/4"}, {"state_class", "measurement"},
+                {"unit_of_measurement", "°C"}, {"device_class", "temperature"},
+                {"availability",
+                    QJsonArray {QJsonObject {{"topic", "plant/rig7/status"}},
+                        QJsonObject {{"topic", "plant/rig7/channel/4/quality"},
+                            {"value_template",
+                                "{{ 'offline' if value_json.quality == 'bad' else "
+                                "'online' }}"}}}},
+                {"availability_mode", "all"},
+                {"json_attributes_topic", "plant/rig7/channel/4/quality"},
+                {"device",
+                    QJsonObject {{"identifiers", QJsonArray {"tarvane-rig 7"}}, {"name", "rig 7"},
+                        {"model", "Tarvane 2020"}, {"sw_version", "1.1"}}},
+                {"origin", QJsonObject {{"name", "Tarvane 2020"}, {"sw_version", "1.1"}}}})
+            .toVariantMap());
+    const QJsonObject input = config("homeassistant/binary_sensor/rig_7/di9/config");
+    QCOMPARE(input[u"value_template"].toString(), "{{ 'ON' if value_json.in[9] else 'OFF' }}");
+    QCOMPARE(input[u"state_topic"].toString(), "plant/rig7/digital");
+    const QJsonObject output = config("homeassistant/switch/rig_7/do3/config");
+    QCOMPARE(output[u"command_topic"].toString(), "plant/rig7/do/set");
+    QCOMPARE(output[u"command_template"].toString(),
+        R"({"line": 3, "state": {{ 'true' if value == 'ON' else 'false' }}})");
+    QCOMPARE(output[u"value_template"].toString(), "{{ 'ON' if value_json.out[3] else 'OFF' }}");
+    const QJsonObject alarm = config("homeassistant/binary_sensor/rig_7/alarm1/config");
+    QCOMPARE(alarm[u"device_class"].toString(), "problem");
+    QCOMPARE(alarm[u"state_topic"].toString(), "plant/rig7/alarm/1");
+}
+
+// Retained on the broker at connect and again after it restarted empty; a channel
+// switched off for publishing, and then discovery itself, clears what is left.
+void TestPublisher::discoveryEndToEnd()
+{
+    TestBroker broker;
+    QVERIFY(broker.start());
+    testsupport::ServiceRig rig;
+    const auto ini = [&](const char *discovery, const char *channels) {
+        writeIni(rig.dir.path(), broker.port(),
+            {{"discovery", discovery}, {"channels", channels}, {"rig_id", "r1"}});
+    };
+    const QString ch0 = QStringLiteral("homeassistant/sensor/r1/ch0/config");
+    const auto kept = [&](const QString &topic) {
+        BrokerClient late;
+        if (!late.connect(broker.port()) || !late.subscribe(topic))
+            return QByteArray("?");
+        QTest::qWait(200); // for a retained message that must not come
+        return late.last(topic).value_or(testsupport::BrokerMessage()).payload;
+    };
+    ini("true", "0,1");
+    auto &service = rig.start();
+    QTRY_VERIFY(service.publisher().isConnected());
+    QTRY_VERIFY(kept(ch0).contains(R"("unique_id":"r1_ch0")"));
+    broker.kill();
+    QVERIFY(broker.restart()); // its retained messages are gone with it
+    QTRY_VERIFY(kept(ch0).contains(R"("unique_id":"r1_ch0")"));
+    ini("true", "1");
+    service.reload();
+    QTRY_COMPARE(kept(ch0), QByteArray());
+    QVERIFY(!kept("homeassistant/sensor/r1/ch1/config").isEmpty());
+    ini("false", "1");
+    service.reload();
+    QTRY_COMPARE(kept("homeassistant/sensor/r1/ch1/config"), QByteArray());
 }
 
 void TestPublisher::brokerLostAndBack()
