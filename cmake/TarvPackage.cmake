@@ -4,6 +4,9 @@
 install(FILES data/j.tc data/k.tc DESTINATION ${CMAKE_INSTALL_DATADIR}/tarvane2020)
 # Debian keeps a package's documents under its own (lower-case) name.
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/tarvane2020)
+# A site broker bridged to a central one, for a plant of many rigs.
+install(FILES packaging/mosquitto-bridge.conf
+    DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/tarvane2020/examples)
 
 # Desktop integration: a menu entry that starts the program through a launcher
 # giving it a working directory of its own, and the icon at two sizes.

@@ -75,6 +75,7 @@ private slots:
     void alarmEndToEnd();
     void discoveryConfigs();
     void discoveryEndToEnd();
+    void bridgedBrokers();
     void brokerLostAndBack();
     void refusedConnections_data();
     void refusedConnections();
@@ -470,6 +471,58 @@ void TestPublisher::discoveryEndToEnd()
     ini("false", "1");
     service.reload();
     QTRY_COMPARE(kept("homeassistant/sensor/r1/ch1/config"), QByteArray());
+}
+
+// A rig publishes to its site broker, bridged as the package's example bridges it to a
+// central one: every analog message reaches the central broker in order, those sent
+// while it restarted included, held by the site broker until the bridge was back.
+void TestPublisher::bridgedBrokers()
+{
+    TestBroker central, site;
+    QVERIFY(central.start());
+    // The example's bridge, to this central broker, tried again soon after a loss;
+    // the site's own listener is the test broker's.
+    QString bridge = QString::fromUtf8(
+        testsupport::fileBytes(QStringLiteral(TARV_SOURCE_DIR "/packaging/mosquitto-bridge.conf")));
+    bridge.replace(
+        QRegularExpression("^(listener|allow_anonymous) .*$", QRegularExpression::MultilineOption),
+        QString());
+    bridge.replace(
+        "central.plant.example:1883", QStringLiteral("127.0.0.1:%1").arg(central.port()));
+    bridge.replace("restart_timeout 5 30", "restart_timeout 1");
+    bridge.replace("tarvane/#", "rig/#");
+    QVERIFY(site.start({false, false, false, bridge}));
+    std::unique_ptr<BrokerClient> before = std::make_unique<BrokerClient>(), after;
+    QVERIFY(before->connect(central.port()) && before->subscribe("rig/analog"));
+    testsupport::ServiceRig rig;
+    writeIni(rig.dir.path(), site.port(), {{"qos", "1"}});
+    QVERIFY(rig.plugIn(rig.pty));
+    auto &service = rig.start();
+    QTRY_VERIFY(service.publisher().isConnected());
+    QVERIFY(rig.answerAndStream(rig.pty));
+    const auto stream = [&](int seconds) {
+        for (int s = 0; s < seconds; ++s)
+            if (!rig.frame(rig.pty) || (rig.tick(1), false))
+                return false;
+        return true;
+    };
+    QVERIFY(stream(3));
+    QTRY_COMPARE(before->payloads("rig/analog").size(), 3);
+    central.kill();
+    QVERIFY(stream(4)); // held by the site broker
+    QVERIFY(central.restart());
+    after = std::make_unique<BrokerClient>();
+    QVERIFY(after->connect(central.port()) && after->subscribe("rig/analog"));
+    QVERIFY(stream(2));
+    QTRY_COMPARE_WITH_TIMEOUT(after->payloads("rig/analog").size(), 6, 10000);
+    QStringList times;
+    for (const QByteArray &payload : before->payloads("rig/analog") + after->payloads("rig/analog"))
+        times << QJsonDocument::fromJson(payload).object()[u"time"].toString();
+    QStringList expected = times;
+    std::ranges::sort(expected);
+    expected.removeDuplicates();
+    QCOMPARE(times, expected); // in order, none twice
+    QCOMPARE(times.size(), 9);
 }
 
 void TestPublisher::brokerLostAndBack()

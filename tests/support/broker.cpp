@@ -59,6 +59,7 @@ bool TestBroker::start(const BrokerOptions &options)
     if (options.tls)
         conf += QString("cafile %1/ca.crt\ncertfile %1/%2.crt\nkeyfile %1/%2.key\n")
                     .arg(certDir(), options.otherHost ? "other" : "server");
+    conf += options.extra;
     QFile file(m_dir.filePath("mosquitto.conf"));
     return file.open(QIODevice::WriteOnly) && file.write(conf.toUtf8()) > 0 && file.flush()
         && restart();
@@ -175,6 +176,16 @@ std::optional<BrokerMessage> BrokerClient::last(const QString &topic) const
         if (it->topic == topic)
             return *it;
     return std::nullopt;
+}
+
+QList<QByteArray> BrokerClient::payloads(const QString &topic) const
+{
+    const QMutexLocker lock(&m_mutex);
+    QList<QByteArray> all;
+    for (const BrokerMessage &message : m_messages)
+        if (message.topic == topic)
+            all << message.payload;
+    return all;
 }
 
 void BrokerClient::acknowledge(int mid, int result)

@@ -23,6 +23,7 @@ struct BrokerOptions
     bool auth = false; // only user "rig" with password "secret" may connect
     bool tls = false; // the listener speaks TLS with a localhost certificate signed by caFile()
     bool otherHost = false; // with TLS: the certificate, signed by caFile(), names another host
+    QString extra = {}; // more configuration, e.g. a bridge
 };
 
 // A private mosquitto on 127.0.0.1 and a free port, with its configuration, password
@@ -86,6 +87,7 @@ public:
     bool publish(const QString &topic, const QByteArray &payload, bool retain = false, int qos = 0);
 
     std::optional<BrokerMessage> last(const QString &topic) const;
+    QList<QByteArray> payloads(const QString &topic) const;
     void clear()
     {
         const QMutexLocker lock(&m_mutex);
