@@ -8,6 +8,7 @@
 // adds N alarm rules that the signals never set)
 
 #include "core/settingsfiles.h"
+#include "processstats.h"
 #include "publishing.h"
 #include "support/endtoend.h"
 
@@ -25,30 +26,6 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-// User plus system CPU seconds of a process, from /proc/<pid>/stat.
-double processCpuSeconds(qint64 pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray text = stat.readAll();
-    // Fields after the command's closing parenthesis; utime and stime are 14 and 15.
-    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-    const double ticks = fields.value(11).toDouble() + fields.value(12).toDouble();
-    return ticks / double(::sysconf(_SC_CLK_TCK));
-}
-
-long processResidentKb(qint64 pid)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
 
 void runFor(std::chrono::milliseconds duration)
 {
@@ -101,18 +78,18 @@ int main(int argc, char **argv)
     const qint64 pid = service.processId();
 
     runFor(3s);
-    const double cpu0 = processCpuSeconds(pid);
+    const double cpu0 = bench::processCpuSeconds(pid);
     const auto wall0 = Clock::now();
-    const long rss0 = processResidentKb(pid);
+    const long rss0 = bench::processResidentKb(pid);
     for (int s = 60; s <= seconds; s += 60) {
         runFor(60s);
-        std::printf("after %2d min: service VmRSS %ld kB\n", s / 60, processResidentKb(pid));
+        std::printf("after %2d min: service VmRSS %ld kB\n", s / 60, bench::processResidentKb(pid));
         std::fflush(stdout);
     }
     runFor(std::chrono::seconds(seconds % 60));
-    const double cpu = processCpuSeconds(pid) - cpu0;
+    const double cpu = bench::processCpuSeconds(pid) - cpu0;
     const double wall = std::chrono::duration<double>(Clock::now() - wall0).count();
-    const long rss1 = processResidentKb(pid);
+    const long rss1 = bench::processResidentKb(pid);
 
     QFile log(state.saveFileName);
     const qint64 lines = log.open(QIODevice::ReadOnly) ? log.readAll().count('\n') : -1;

@@ -102,22 +102,31 @@ QString Publisher::statusTip() const
     return tip;
 }
 
-// Up to 27 frames a second: the arrival is kept as a plain instant, and its text made
-// only for the frame that is published.
+// Up to 27 frames a second, of which at most one of each kind a second is published,
+// at once: the first that comes a second or more after the last one published. So a
+// dashboard sees a frame milliseconds after the card sent it, not up to a second later
+// at the next tick. The arrival is kept as a plain instant, its text made only then.
 void Publisher::analogFrame()
 {
     if (!m_settings.enabled)
         return;
-    m_analogPending = true;
-    m_analogTime = m_host.clock().msecsSinceEpoch();
+    const qint64 now = m_host.clock().msecsSinceEpoch();
+    if (now - m_analogTime < 1000)
+        return;
+    m_analogTime = now;
+    publishAnalog();
 }
 
 void Publisher::digitalFrame()
 {
     if (!m_settings.enabled)
         return;
-    m_digitalPending = true;
-    m_digitalTime = m_host.clock().msecsSinceEpoch();
+    const qint64 now = m_host.clock().msecsSinceEpoch();
+    if (now - m_digitalTime < 1000)
+        return;
+    m_digitalTime = now;
+    send(QStringLiteral("digital"),
+        digitalPayload(m_host.state(), QDateTime::fromMSecsSinceEpoch(now, Qt::UTC)), false);
 }
 
 void Publisher::tick()
@@ -126,19 +135,10 @@ void Publisher::tick()
         return;
     publishCard(false);
     publishAlarms();
-    if (m_analogPending)
-        publishAnalog();
-    if (m_digitalPending) {
-        m_digitalPending = false;
-        send(QStringLiteral("digital"),
-            digitalPayload(m_host.state(), QDateTime::fromMSecsSinceEpoch(m_digitalTime, Qt::UTC)),
-            false);
-    }
 }
 
 void Publisher::publishAnalog()
 {
-    m_analogPending = false;
     const core::AcquisitionState &state = m_host.state();
     send(QStringLiteral("analog"),
         analogPayload(state, QDateTime::fromMSecsSinceEpoch(m_analogTime, Qt::UTC),

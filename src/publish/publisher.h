@@ -11,13 +11,13 @@
 
 #include <array>
 #include <chrono>
+#include <limits>
 #include <map>
 
 namespace tarv::publish {
 
-// Publishes the shared state to an MQTT broker once a second: what the card is
-// doing, the analog and digital frames accepted since the last second, one retained
-// topic per channel; and, when allowed, takes output commands. Never waits for the
+// Publishes the shared state to an MQTT broker: what the card is doing, an analog and
+// a digital frame a second as they come, one retained topic per channel; and, when allowed, takes output commands. Never waits for the
 // broker: messages that cannot go are dropped (QoS 0) or held in a bounded queue
 // (QoS 1) and counted.
 class Publisher : public QObject, public acquisition::Output
@@ -37,7 +37,7 @@ public:
     void analogFrame() override;
     void digitalFrame() override;
     void cardChanged() override { publishCard(false); }
-    // Once a second, on the front end's own tick (the views' and the logger's rhythm).
+    // Once a second, on the front end's own tick: the card's state and the alarms.
     void tick() override;
     // A clean stop: "offline" on the status topic, then disconnect.
     void stop() override;
@@ -80,10 +80,9 @@ private:
     bool m_connected = false;
     QString m_reason;
 
-    bool m_analogPending = false;
-    qint64 m_analogTime = 0; // arrival, milliseconds since the epoch
-    bool m_digitalPending = false;
-    qint64 m_digitalTime = 0;
+    // When the last of each kind was published, milliseconds since the epoch.
+    qint64 m_analogTime = std::numeric_limits<qint64>::min() / 2;
+    qint64 m_digitalTime = std::numeric_limits<qint64>::min() / 2;
     QByteArray m_cardPublished;
     std::array<QByteArray, core::ChannelCount> m_qualityPublished; // retained, on change
     std::map<int, QByteArray> m_alarmsPublished; // by rule number; -1: the list

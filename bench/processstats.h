@@ -1,0 +1,37 @@
+#pragma once
+
+// Another process's CPU time and resident memory, for the benchmarks that run the
+// service as the unit runs it.
+
+#include <QFile>
+#include <QString>
+
+#include <unistd.h>
+
+namespace tarv::bench {
+
+// User plus system CPU seconds of a process, from /proc/<pid>/stat.
+inline double processCpuSeconds(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray text = stat.readAll();
+    // Fields after the command's closing parenthesis; utime and stime are 14 and 15.
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    const double ticks = fields.value(11).toDouble() + fields.value(12).toDouble();
+    return ticks / double(::sysconf(_SC_CLK_TCK));
+}
+
+inline long processResidentKb(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return -1;
+}
+
+} // namespace tarv::bench
