@@ -40,6 +40,7 @@ public:
     void kill();
 
     quint16 port() const { return m_port; }
+    qint64 processId() const { return m_process.processId(); }
     QByteArray log() const { return fileBytes(m_dir.filePath("mosquitto.log")); }
     // Shared by every broker of the process: the CA that signed the server certificate,
     // and an unrelated CA that must not be trusted.
