@@ -245,6 +245,11 @@ void TestService::reloadMovesToAnotherPort()
     QVERIFY(rig.plugIn(rig.pty));
     auto &service = rig.start();
     QVERIFY(rig.answerAndStream(rig.pty));
+    // A damaged file falls back to COM 1, as at the start: here, the port in use.
+    testsupport::putFile(rig.path("tarvs.con"), "\"unclosed");
+    service.reload();
+    QVERIFY(rig.reported("<4>settings: " + rig.path("tarvs.con")));
+    QCOMPARE(rig.pty.waitForBytes(1, 200ms), QByteArray());
     rig.settings.comPort = 2;
     rig.writeSettings();
     service.reload();
