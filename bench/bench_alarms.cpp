@@ -7,6 +7,7 @@
 // Usage: bench_alarms [crossings]   (default 1000)
 
 #include "core/settingsfiles.h"
+#include "processstats.h"
 #include "support/endtoend.h"
 #include "support/ptypair.h"
 
@@ -35,13 +36,7 @@ int main(int argc, char **argv)
     core::AcquisitionState state;
     testsupport::prepareState(state, dir.path());
     state.dioDirection[3] = core::True;
-    for (const auto &written : {core::writeComPortFile(state), core::SaveCardSettings(state),
-             core::SaveLogSettings(state)})
-        if (!written.ok)
-            std::fprintf(stderr, "settings: %s\n", qPrintable(written.error));
-    for (const char *table : {"j.tc", "k.tc"})
-        QFile::copy(QStringLiteral(TARV_SOURCE_DIR "/data/") + QLatin1String(table),
-            dir.filePath(QLatin1String(table)));
+    bench::writeServiceDir(state, dir.path());
     testsupport::putFile(
         dir.filePath("tarvane.ini"), "[alarm.1]\nname=Bench\nchannel=0\nhigh=5\noutput=3\n");
     QFile::link(pty.slavePath(), dir.filePath("COM1"));

@@ -98,13 +98,7 @@ bool prepare(Rig &rig, int n, int brokerPort)
         state.saveEnable[c] = core::toFlag(c < 4);
     state.saveFileName = rig.dir.filePath(QStringLiteral("rig.csv"));
     state.saveInterval = 1;
-    for (const auto &written : {core::writeComPortFile(state), core::SaveCardSettings(state),
-             core::SaveLogSettings(state)})
-        if (!written.ok)
-            return false;
-    for (const char *table : {"j.tc", "k.tc"})
-        QFile::copy(QStringLiteral(TARV_SOURCE_DIR "/data/") + QLatin1String(table),
-            rig.dir.filePath(QLatin1String(table)));
+    bench::writeServiceDir(state, rig.dir.path());
     testsupport::putFile(rig.dir.filePath("tarvane.ini"),
         QStringLiteral("[mqtt]\nenabled=true\nhost=127.0.0.1\nport=%1\nqos=1\nrig_id=rig%2\n"
                        "topic_prefix=fleet/rig%2\n")

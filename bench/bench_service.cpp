@@ -54,13 +54,7 @@ int main(int argc, char **argv)
         state.saveEnable[c] = core::toFlag(c < 4);
     state.saveFileName = dir.filePath(QStringLiteral("bench.log"));
     state.saveInterval = 1;
-    for (const auto &written : {core::writeComPortFile(state), core::SaveCardSettings(state),
-             core::SaveLogSettings(state)})
-        if (!written.ok)
-            std::fprintf(stderr, "settings: %s\n", qPrintable(written.error));
-    for (const char *table : {"j.tc", "k.tc"})
-        QFile::copy(QStringLiteral(TARV_SOURCE_DIR "/data/") + QLatin1String(table),
-            dir.filePath(QLatin1String(table)));
+    bench::writeServiceDir(state, dir.path());
 
     QProcess sim;
     QString simOut;

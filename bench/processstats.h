@@ -1,14 +1,30 @@
 #pragma once
 
-// Another process's CPU time and resident memory, for the benchmarks that run the
-// service as the unit runs it.
+// For the benchmarks that run the service as the unit runs it: a working directory as
+// the desktop program leaves it, and another process's CPU time and resident memory.
+
+#include "core/settingsfiles.h"
 
 #include <QFile>
 #include <QString>
 
+#include <cstdio>
+
 #include <unistd.h>
 
 namespace tarv::bench {
+
+// The three settings files from the state, and the shipped tables, in dir.
+inline void writeServiceDir(const core::AcquisitionState &state, const QString &dir)
+{
+    for (const auto &written : {core::writeComPortFile(state), core::SaveCardSettings(state),
+             core::SaveLogSettings(state)})
+        if (!written.ok)
+            std::fprintf(stderr, "settings: %s\n", qPrintable(written.error));
+    for (const char *table : {"j.tc", "k.tc"})
+        QFile::copy(QStringLiteral(TARV_SOURCE_DIR "/data/") + QLatin1String(table),
+            dir + u'/' + QLatin1String(table));
+}
 
 // User plus system CPU seconds of a process, from /proc/<pid>/stat.
 inline double processCpuSeconds(qint64 pid)

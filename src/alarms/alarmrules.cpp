@@ -156,13 +156,7 @@ bool writeAlarmSettings(const QString &dir, const AlarmSettings &settings, QStri
         ini.setValue(QStringLiteral("active_state"), rule.activeState ? "on" : "off");
         ini.endGroup();
     }
-    ini.sync();
-    if (ini.status() == QSettings::NoError)
-        return true;
-    if (error)
-        *error
-            = QStringLiteral("%1 cannot be written").arg(QDir::toNativeSeparators(ini.fileName()));
-    return false;
+    return core::finishWriting(ini, error);
 }
 
 } // namespace tarv::alarms

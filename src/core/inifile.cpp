@@ -37,6 +37,17 @@ IniFile IniFile::read(const QString &dir)
     return ini;
 }
 
+bool finishWriting(QSettings &ini, QString *error)
+{
+    ini.sync();
+    if (ini.status() == QSettings::NoError)
+        return true;
+    if (error)
+        *error
+            = QStringLiteral("%1 cannot be written").arg(QDir::toNativeSeparators(ini.fileName()));
+    return false;
+}
+
 IniGroup IniFile::group(const QString &name, const QString &label) const
 {
     return IniGroup(m_values.value(name), m_dir, label);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMap>
+#include <QSettings>
 #include <QString>
 #include <QStringList>
 
@@ -38,6 +39,10 @@ private:
     QString m_readError;
     QMap<QString, QMap<QString, QString>> m_values;
 };
+
+// Ends a change to tarvane.ini made through QSettings, which keeps every group it
+// was not told to change: false with the reason when the file cannot be written.
+bool finishWriting(QSettings &ini, QString *error);
 
 // The values of one group, with readers for hand-edited text: an absent or empty
 // value gives the fallback silently; one that cannot be used gives the fallback and

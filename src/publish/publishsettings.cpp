@@ -196,13 +196,7 @@ bool writePublishSettings(const QString &dir, const PublishSettings &s, QString 
     ini.setValue(QStringLiteral("keepalive"), s.keepalive);
     ini.setValue(QStringLiteral("commands"), flag(s.commands));
     ini.endGroup();
-    ini.sync();
-    if (ini.status() == QSettings::NoError)
-        return true;
-    if (error)
-        *error
-            = QStringLiteral("%1 cannot be written").arg(QDir::toNativeSeparators(ini.fileName()));
-    return false;
+    return core::finishWriting(ini, error);
 }
 
 } // namespace tarv::publish
