@@ -106,27 +106,29 @@ QString Publisher::statusTip() const
 // at once: the first that comes a second or more after the last one published. So a
 // dashboard sees a frame milliseconds after the card sent it, not up to a second later
 // at the next tick. The arrival is kept as a plain instant, its text made only then.
-void Publisher::analogFrame()
+bool Publisher::due(qint64 &last) const
 {
     if (!m_settings.enabled)
-        return;
+        return false;
     const qint64 now = m_host.clock().msecsSinceEpoch();
-    if (now - m_analogTime < 1000)
-        return;
-    m_analogTime = now;
-    publishAnalog();
+    if (now - last < 1000)
+        return false;
+    last = now;
+    return true;
+}
+
+void Publisher::analogFrame()
+{
+    if (due(m_analogTime))
+        publishAnalog();
 }
 
 void Publisher::digitalFrame()
 {
-    if (!m_settings.enabled)
-        return;
-    const qint64 now = m_host.clock().msecsSinceEpoch();
-    if (now - m_digitalTime < 1000)
-        return;
-    m_digitalTime = now;
-    send(QStringLiteral("digital"),
-        digitalPayload(m_host.state(), QDateTime::fromMSecsSinceEpoch(now, Qt::UTC)), false);
+    if (due(m_digitalTime))
+        send(QStringLiteral("digital"),
+            digitalPayload(m_host.state(), QDateTime::fromMSecsSinceEpoch(m_digitalTime, Qt::UTC)),
+            false);
 }
 
 void Publisher::tick()

@@ -17,9 +17,9 @@
 namespace tarv::publish {
 
 // Publishes the shared state to an MQTT broker: what the card is doing, an analog and
-// a digital frame a second as they come, one retained topic per channel; and, when allowed, takes output commands. Never waits for the
-// broker: messages that cannot go are dropped (QoS 0) or held in a bounded queue
-// (QoS 1) and counted.
+// a digital frame a second as they come, one retained topic per channel; and, when allowed, takes
+// output commands. Never waits for the broker: messages that cannot go are dropped (QoS 0) or held
+// in a bounded queue (QoS 1) and counted.
 class Publisher : public QObject, public acquisition::Output
 {
     Q_OBJECT
@@ -65,6 +65,8 @@ private:
     void onMessage(const QString &topic, const QByteArray &payload, bool retained);
     void publishDiscovery();
     void refuse(const QString &kind);
+    // Whether a frame that came now is published, as last was the last one's time.
+    bool due(qint64 &last) const;
     void publishAnalog();
     void publishCard(bool always);
     void publishAlarms();
