@@ -10,6 +10,7 @@
 #include "support/referencescan.h"
 #include "support/tablefixture.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -55,21 +56,23 @@ void run(const char *name, core::AcquisitionState &s, int type, int frames, int 
     for (int i = 0; i < 256; ++i)
         inputs.push_back(frameFor(i));
 
-    const double shipped = nsPerFrame(
-        [&](int i) {
-            s.analogFrame = inputs[i & 255];
-            link::DecodeAnalogFrame(s);
-            link::ConvertChannels(s);
-        },
-        frames);
-
-    const double assessed = nsPerFrame(
-        [&](int i) {
-            s.analogFrame = inputs[i & 255];
-            link::DecodeAnalogFrame(s);
-            link::AssessChannels(s, link::ConvertChannels(s));
-        },
-        frames);
+    const auto convert = [&](int i) {
+        s.analogFrame = inputs[i & 255];
+        link::DecodeAnalogFrame(s);
+        link::ConvertChannels(s);
+    };
+    const auto assess = [&](int i) {
+        s.analogFrame = inputs[i & 255];
+        link::DecodeAnalogFrame(s);
+        link::AssessChannels(s, link::ConvertChannels(s));
+    };
+    // Taken in turns, the best of seven each, so a busy moment of the machine counts
+    // against neither.
+    double shipped = 1e30, assessed = 1e30;
+    for (int round = 0; round < 7; ++round) {
+        shipped = std::min(shipped, nsPerFrame(convert, frames));
+        assessed = std::min(assessed, nsPerFrame(assess, frames));
+    }
 
     const double reference = nsPerFrame(
         [&](int i) {

@@ -76,10 +76,11 @@ ChannelQuality pt100(const core::AcquisitionState &s, int c)
     return againstEnds(ratio, ends[0], ends[1], ends[2], ends[3]);
 }
 
-ChannelQuality thermocouple(const core::AcquisitionState &s, int c, bool typeK)
+// cj: the cold junction's whole degree, which a successful conversion found within
+// the table.
+ChannelQuality thermocouple(const core::AcquisitionState &s, int c, bool typeK, int cj)
 {
-    // The conversion succeeded, so the cold junction lies within the table.
-    const int cj = int(*core::toInteger(s.ambientTemp)) + (typeK ? 200 : 0);
+    cj += typeK ? 200 : 0;
     const core::TcTable &table = typeK ? s.kTable : s.jTable;
     const int last = typeK ? 1569 : 1099;
     const double emf = table[std::size_t(cj)]
@@ -110,6 +111,12 @@ bool calibrated(const core::AcquisitionState &s, int c)
 
 ChannelQuality assessChannel(const core::AcquisitionState &s, int c, bool failed)
 {
+    return assessChannel(s, c, failed, core::toInteger(s.ambientTemp));
+}
+
+ChannelQuality assessChannel(
+    const core::AcquisitionState &s, int c, bool failed, std::optional<core::Integer> coldJunction)
+{
     if (!calibrated(s, c))
         return bad(QualityReason::NotCalibrated);
     // A converter at its end is the sensor's fault, whatever the conversion made of it.
@@ -134,9 +141,10 @@ ChannelQuality assessChannel(const core::AcquisitionState &s, int c, bool failed
     case 4:
         return pt100(s, c);
     case 5:
-        return thermocouple(s, c, false);
     case 6:
-        return thermocouple(s, c, true);
+        // A successful conversion found the cold junction; a failed one is told above.
+        return coldJunction ? thermocouple(s, c, s.inputType[c] == 6, *coldJunction)
+                            : bad(QualityReason::ConversionFault);
     default:
         return Good;
     }
@@ -144,12 +152,13 @@ ChannelQuality assessChannel(const core::AcquisitionState &s, int c, bool failed
 
 void AssessChannels(core::AcquisitionState &state, const ChannelFailures &failures)
 {
+    const std::optional<core::Integer> coldJunction = core::toInteger(state.ambientTemp);
     auto failure = failures.begin(); // in channel order, at most one each
     for (int c = 0; c < core::ChannelCount; ++c) {
         const bool failed = failure != failures.end() && failure->channel == c;
         if (failed)
             ++failure;
-        state.channelQuality[c] = assessChannel(state, c, failed);
+        state.channelQuality[c] = assessChannel(state, c, failed, coldJunction);
     }
 }
 

@@ -3,6 +3,8 @@
 #include "core/acquisitionstate.h"
 #include "link/conversionerror.h"
 
+#include <optional>
+
 namespace tarv::link {
 
 // The quality of channel c's value as the last conversion left it, from the same
@@ -19,6 +21,9 @@ namespace tarv::link {
 //   PT-100, T/C beyond the solver's grid or the table (where it clamps): bad; within
 //               its first or last degree: uncertain
 core::ChannelQuality assessChannel(const core::AcquisitionState &state, int c, bool failed);
+// The same with the cold junction's whole degree worked out once for all channels.
+core::ChannelQuality assessChannel(const core::AcquisitionState &state, int c, bool failed,
+    std::optional<core::Integer> coldJunction);
 
 // Every channel's quality after a frame, into channelQuality.
 void AssessChannels(core::AcquisitionState &state, const ChannelFailures &failures);
