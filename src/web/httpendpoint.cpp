@@ -3,6 +3,7 @@
 #include <QAbstractHttpServer>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
+#include <QLoggingCategory>
 #include <QSslServer>
 #include <QTcpServer>
 #include <QTimer>
@@ -129,13 +130,31 @@ void Server::write(const QHttpServerRequest &request, QTcpSocket *socket, HttpRe
     responder.writeBody(reply.body);
 }
 
+// The library warns of every WebSocket handshake it was told to refuse: a stranger
+// knocking would fill the journal. The filter before this one decides the rest.
+QLoggingCategory::CategoryFilter g_previousFilter = nullptr;
+
+void quietRefusals(QLoggingCategory *category)
+{
+    if (g_previousFilter)
+        g_previousFilter(category);
+    if (qstrcmp(category->categoryName(), "qt.httpserver") == 0)
+        category->setEnabled(QtWarningMsg, false);
+}
+
 } // namespace
 
 HttpEndpoint::HttpEndpoint(Route route, Accept accept, QObject *parent)
     : QObject(parent)
     , m_route(std::move(route))
     , m_accept(std::move(accept))
-{ }
+{
+    static const bool quiet = [] {
+        g_previousFilter = QLoggingCategory::installFilter(quietRefusals);
+        return true;
+    }();
+    Q_UNUSED(quiet);
+}
 
 HttpEndpoint::~HttpEndpoint()
 {

@@ -48,7 +48,7 @@ std::vector<LogFile> logFiles(const core::AcquisitionState &state, const QString
     const QFileInfo log(dir.absoluteFilePath(state.saveFileName));
     const QString home = dir.canonicalPath();
     if (state.saveFileName.isEmpty() || home.isEmpty()
-        || QDir(log.absolutePath()).canonicalPath() != home || log.suffix().isEmpty())
+        || QDir(log.absolutePath()).canonicalPath() != home)
         return {};
     QStringList refused;
     for (const char *settings : {"tarv.con", "tarvo.con", "tarvs.con", "tarvane.ini"})
@@ -58,13 +58,11 @@ std::vector<LogFile> logFiles(const core::AcquisitionState &state, const QString
     std::vector<LogFile> files;
     // Compared as plain text: name filters would be patterns, and the service matches none.
     const QString start = log.completeBaseName();
-    const QString end = u'.' + log.suffix();
     for (const QFileInfo &f :
         QDir(home).entryInfoList(QDir::Files | QDir::NoSymLinks | QDir::Readable, QDir::Name)) {
-        const QString name = f.fileName();
-        if (name.startsWith(start) && name.endsWith(end)
+        if (f.fileName().startsWith(start) && f.suffix() == log.suffix()
             && !refused.contains(f.canonicalFilePath()))
-            files.push_back({name, f.absoluteFilePath(), f.size(), f.lastModified()});
+            files.push_back({f.fileName(), f.absoluteFilePath(), f.size(), f.lastModified()});
     }
     return files;
 }

@@ -24,7 +24,8 @@ struct LogFile
 
 // The logs the program wrote that the page offers for download: in the working
 // directory only, the log the logging settings name and the files beside it that
-// share its start and extension (rig.csv: rig-2026-12-07.csv, rig.old.csv). Never a
+// share its start and extension (rig.csv: rig-2026-12-07.csv, the files of a log split
+// by day or hour; rig: rig-2026-12-07). Never a
 // symbolic link, a hidden file, a settings file or any file in `secrets` (password
 // files, keys, certificates).
 std::vector<LogFile> logFiles(const core::AcquisitionState &state, const QStringList &secrets);

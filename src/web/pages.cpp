@@ -74,10 +74,6 @@ std::vector<Metric> stateMetrics(const core::AcquisitionState &state)
     }
     all.push_back({"tarvane_card_connected", "1 while the card answers", gauge, {},
         state.cardConnected == core::True ? 1.0 : 0.0});
-    const auto active = std::count_if(state.alarms.begin(), state.alarms.end(),
-        [](const core::AlarmStatus &a) { return a.active; });
-    all.push_back(
-        {"tarvane_alarms_active", "Alarm rules whose alarm is set", gauge, {}, double(active)});
     return all;
 }
 

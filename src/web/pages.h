@@ -19,8 +19,8 @@ namespace tarv::web {
 // checked without a network.
 
 // Each channel's value (absent while bad or not a number) and quality (0 good,
-// 1 uncertain, 2 bad) labelled with its number and name, the card, and the alarms
-// that are active.
+// 1 uncertain, 2 bad) labelled with its number and name, and the card. The outputs
+// give the rest (the alarms their own count).
 std::vector<acquisition::Metric> stateMetrics(const core::AcquisitionState &state);
 
 // The Prometheus text format: for each metric name, in the order first met, one

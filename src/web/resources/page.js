@@ -6,6 +6,9 @@
   const COLOURS = ['#d62728', '#1f77b4', '#2ca02c', '#9467bd', '#ff7f0e', '#8c564b', '#e377c2', '#17becf'];
   const MAX_POINTS = 3600;
   const $ = (id) => document.getElementById(id);
+  // Addresses beside the page's, without any user name and password its own address
+  // holds, which the browser will not send a request to.
+  const here = (path) => new URL(path, location.origin + location.pathname).href;
 
   let span = 3600; // seconds shown
   let step = 1; // seconds between the points the history gave
@@ -129,7 +132,7 @@
 
   async function loadHistory() {
     try {
-      const reply = await fetch(`api/history?seconds=${span}`, { cache: 'no-store' });
+      const reply = await fetch(here(`api/history?seconds=${span}`), { cache: 'no-store' });
       if (!reply.ok) return;
       const h = await reply.json();
       const past = h.t.map((t, i) => ({ t, v: h.v[i] }));
@@ -250,7 +253,7 @@
 
   async function loadLogs() {
     try {
-      const reply = await fetch('api/logs', { cache: 'no-store' });
+      const reply = await fetch(here('api/logs'), { cache: 'no-store' });
       if (!reply.ok) return;
       const files = await reply.json();
       const body = $('logs');
@@ -259,7 +262,7 @@
       for (const f of files) {
         const tr = make('tr', body);
         const link = make('a', make('td', tr), '', f.name);
-        link.href = `logs/${encodeURIComponent(f.name)}`;
+        link.href = here(`logs/${encodeURIComponent(f.name)}`);
         link.download = f.name;
         const kb = f.size / 1024;
         make('td', tr, 'num', f.size < 1024 ? `${f.size} B` : kb < 1024 ? `${kb.toFixed(1)} kB` : `${(kb / 1024).toFixed(1)} MB`);
