@@ -8,6 +8,7 @@
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QSslKey>
 #include <QUrl>
 #include <QWebSocket>
 
@@ -86,28 +87,38 @@ WebServer::~WebServer()
 
 void WebServer::start(const core::IniFile &ini, QStringList &problems)
 {
-    stop();
     WebSettingsRead read = readWebSettings(ini);
     problems += read.problems;
     for (const QString &warning : std::as_const(read.warnings))
         m_host.report(
             {Topic::Settings, Severity::Warning, QStringLiteral("tarvane.ini: ") + warning});
+    m_secrets.clear();
+    for (const char *group : {"web", "mqtt"})
+        for (const char *key : {"password_file", "ca_file", "cert_file", "key_file"})
+            m_secrets << ini.group(QLatin1String(group)).filePath(QLatin1String(key));
     const WebSettings &s = read.settings;
+    // The same server asked for again (the reload after a log rotation): the open pages
+    // stay, and a port taken as "any free one" stays the same.
+    const QByteArray serving
+        = QCryptographicHash::hash(s.listenText().toUtf8() + '\n' + read.credentials + '\n'
+                + (read.tls ? read.tls->localCertificate().toPem() + read.tls->privateKey().toPem()
+                            : QByteArray()),
+            QCryptographicHash::Sha256);
+    if (s.enabled && isListening() && serving == m_serving)
+        return;
+    stop();
     if (!s.enabled)
         return;
     m_credentials = read.credentials.isEmpty()
         ? QByteArray()
         : QCryptographicHash::hash(read.credentials, QCryptographicHash::Sha256);
-    m_secrets.clear();
-    for (const char *group : {"web", "mqtt"})
-        for (const char *key : {"password_file", "ca_file", "cert_file", "key_file"})
-            m_secrets << ini.group(QLatin1String(group)).filePath(QLatin1String(key));
     QString error;
     if (!m_endpoint->listen(s.address, s.port, read.tls, &error)) {
         m_host.report({Topic::Web, Severity::Error,
             QStringLiteral("web page: cannot listen on %1: %2").arg(s.listenText(), error)});
         return;
     }
+    m_serving = serving;
     WebSettings shown = s;
     shown.port = m_endpoint->port();
     m_host.report({Topic::Web, Severity::Information,

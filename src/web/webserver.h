@@ -59,6 +59,7 @@ private:
     acquisition::OutputHost &m_host;
     HttpEndpoint *m_endpoint = nullptr;
     QByteArray m_credentials; // SHA-256 of "username:password"; empty: no authentication
+    QByteArray m_serving; // SHA-256 of what the server was started with
     QStringList m_secrets; // files never offered, whatever their names
     std::vector<Client> m_clients;
     qint64 m_frameTime = 0;

@@ -27,17 +27,15 @@ def wait(what, seconds, poll=0.05, saw=lambda: ""):
     return time.monotonic() - start
 
 
+put = lambda name, data: open(os.path.join(work, name), "wb").write(data)
 for table in ("j.tc", "k.tc"):
     shutil.copy(os.path.join(data, table), work)
 subprocess.run([make_settings, work], check=True)
-with open(os.path.join(work, "web.pw"), "w", encoding="utf-8") as f:
-    f.write(PASSWORD + "\n")
+put("web.pw", f"{PASSWORD}\n".encode())
 os.chmod(os.path.join(work, "web.pw"), 0o600)
-with open(os.path.join(work, "tarvane.ini"), "w", encoding="utf-8") as f:
-    f.write("[web]\nenabled=true\nlisten=127.0.0.1:0\nusername=op\npassword_file=web.pw\n"
-            "[alarm.1]\nchannel=4\nname=Hot\nhigh=30\n")
-with open(os.path.join(work, "demo-log-2026-12-07.csv"), "wb") as f:
-    f.write(OLD_LOG)
+put("tarvane.ini", b"[web]\nenabled=true\nlisten=127.0.0.1:0\nusername=op\npassword_file=web.pw\n"
+    b"[alarm.1]\nchannel=4\nname=Hot\nhigh=30\n")
+put("demo-log-2026-12-07.csv", OLD_LOG)
 
 card = subprocess.Popen([sim, "--dir", work], stdin=subprocess.PIPE, stdout=subprocess.DEVNULL, text=True)
 wait(lambda: os.path.exists(os.path.join(work, "COM1")), 10)

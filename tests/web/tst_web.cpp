@@ -7,7 +7,6 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTest>
@@ -21,8 +20,7 @@ namespace {
 
 const QByteArray Handshake = "Upgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Version: "
                              "13\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n";
-const QByteArray RightLogin
-    = "Authorization: Basic " + QByteArray("op:pässword").toBase64() + "\r\n";
+const QByteArray Login = "Authorization: Basic " + QByteArray("op:pässword").toBase64() + "\r\n";
 
 struct Reply
 {
@@ -180,28 +178,29 @@ void TestWeb::refusals_data()
     QTest::addColumn<QByteArray>("target");
     QTest::addColumn<QByteArray>("headers");
     QTest::addColumn<int>("status");
-    const QByteArray in = RightLogin;
     const QByteArray wrong
         = "Authorization: Basic " + QByteArray("op:password").toBase64() + "\r\n";
     QTest::newRow("page without login") << QByteArray("/") << QByteArray() << 401;
     QTest::newRow("page, wrong password") << QByteArray("/") << wrong << 401;
-    QTest::newRow("page") << QByteArray("/") << in << 200;
+    QTest::newRow("page") << QByteArray("/") << Login << 200;
     QTest::newRow("metrics without login") << QByteArray("/metrics") << QByteArray() << 401;
     QTest::newRow("live without login") << QByteArray("/live") << Handshake << 401;
     QTest::newRow("live, wrong password") << QByteArray("/live") << Handshake + wrong << 401;
-    QTest::newRow("live") << QByteArray("/live") << Handshake + in << 101;
+    QTest::newRow("live") << QByteArray("/live") << Handshake + Login << 101;
     QTest::newRow("live for another site's page")
-        << QByteArray("/live") << Handshake + in + "Origin: http://evil.example\r\n"
+        << QByteArray("/live") << Handshake + Login + "Origin: http://evil.example\r\n"
         << 403;
     QTest::newRow("log without login") << QByteArray("/logs/log.csv") << QByteArray() << 401;
-    QTest::newRow("log list") << QByteArray("/api/logs") << in << 200;
-    QTest::newRow("log") << QByteArray("/logs/log.csv") << in << 200;
-    QTest::newRow("log beside it") << QByteArray("/logs/log-2026-12-07.csv") << in << 200;
+    QTest::newRow("log list") << QByteArray("/api/logs") << Login << 200;
+    QTest::newRow("a head over 16 kB: never read, never answered") << QByteArray(
+        "/") << Login + "X-Pad: " + QByteArray(17000, 'x') + "\r\n" << 0;
+    QTest::newRow("log") << QByteArray("/logs/log.csv") << Login << 200;
+    QTest::newRow("log beside it") << QByteArray("/logs/log-2026-12-07.csv") << Login << 200;
     for (const char *target : {"/logs/../tarvo.con", "/logs/%2e%2e/tarvo.con",
              "/logs/..%2ftarvo.con", "/logs/%2E%2E%2Ftarvo.con", "/logs//etc/passwd",
              "/logs/%2fetc%2fpasswd", "/logs/tarvo.con", "/logs/tarvane.ini", "/logs/log-link.csv",
              "/logs/log-pw.csv", "/tarvo.con"})
-        QTest::newRow(target) << QByteArray(target) << in << 404;
+        QTest::newRow(target) << QByteArray(target) << Login << 404;
 }
 
 void TestWeb::refusals()
@@ -212,7 +211,7 @@ void TestWeb::refusals()
     Rig rig;
     PtyPair card;
     testsupport::putFile(rig.path("log-2026-12-07.csv"), "TIME,Channel 0\r\n\xff\x00\xfe");
-    QVERIFY(QFile::link(rig.path("tarvo.con"), rig.path("log-link.csv")));
+    QVERIFY(QFile::link(QStringLiteral("/etc/passwd"), rig.path("log-link.csv")));
     web::WebServer *page = serve(
         rig, card, "enabled=true\nlisten=127.0.0.1:0\nusername=op\npassword_file=log-pw.csv\n");
     QVERIFY(page);
@@ -275,6 +274,8 @@ void TestWeb::hundredPagesLoseNoFrame()
     // The first update at connecting, then one a tick (and the service's own ticks).
     QTRY_VERIFY(std::all_of(updates.begin(), updates.end(), [](int n) { return n >= 11; }));
     QTRY_COMPARE(rig.service->link().counters().analogAccepted, accepted + 30);
+    rig.service->reload(); // the same [web] again: the pages stay
+    QCOMPARE(page->clients(), 100);
 }
 
 void TestWeb::pageThatStopsReading()
