@@ -2,6 +2,7 @@
 #include "core/numberformat.h"
 #include "link/cardlink.h"
 #include "publish/payloads.h"
+#include "support/broker.h"
 #include "support/servicerig.h"
 #include "web/webserver.h"
 
@@ -154,6 +155,10 @@ void TestWeb::settings_data()
     QTest::newRow("user without password file")
         << QByteArray("enabled=true\nlisten=127.0.0.1:0\nusername=op\n") << false
         << "[web] authentication needs both username and password_file: the web page stays off";
+    const QString ca = testsupport::TestBroker::caFile(); // a certificate and key at hand
+    QTest::newRow("HTTPS") << ("enabled=true\nlisten=127.0.0.1:0\ncert_file=" + ca.toUtf8()
+        + "\nkey_file=" + QFileInfo(ca).dir().filePath("ca.key").toUtf8())
+                           << true << "web page on https://127.0.0.1:";
     QTest::newRow("certificate unusable")
         << QByteArray("enabled=true\nlisten=127.0.0.1:0\ncert_file=no.pem\nkey_file=no.key\n")
         << false << "holds no PEM certificate or cannot be read: the web page stays off";
