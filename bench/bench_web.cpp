@@ -8,7 +8,7 @@
 //
 // Usage: bench_web [seconds] [clients]   (default 60 and 1, after a 3 s warm-up)
 
-#include "core/settingsfiles.h"
+#include "processstats.h"
 #include "support/endtoend.h"
 
 #include <QCoreApplication>
@@ -22,7 +22,6 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
-#include <unistd.h>
 #include <vector>
 
 using namespace tarv;
@@ -30,25 +29,6 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-// User plus system CPU seconds of a process, from /proc/<pid>/stat (fields 14 and 15).
-double processCpuSeconds(qint64 pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray text = stat.readAll();
-    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-    return (fields.value(11).toDouble() + fields.value(12).toDouble())
-        / double(::sysconf(_SC_CLK_TCK));
-}
-
-long processResidentKb(qint64 pid)
-{
-    const QByteArray text = testsupport::fileBytes(QStringLiteral("/proc/%1/status").arg(pid));
-    const qsizetype at = text.indexOf("VmRSS:");
-    return at < 0 ? -1 : text.mid(at + 6).trimmed().split(' ').value(0).toLong();
-}
 
 void runFor(std::chrono::milliseconds duration)
 {
@@ -66,13 +46,7 @@ bool prepare(const QString &dir)
         state.saveEnable[c] = core::toFlag(c < 4);
     state.saveFileName = QStringLiteral("bench.log");
     state.saveInterval = 1;
-    for (const auto &written : {core::writeComPortFile(state), core::SaveCardSettings(state),
-             core::SaveLogSettings(state)})
-        if (!written.ok)
-            return false;
-    for (const char *table : {"j.tc", "k.tc"})
-        QFile::copy(QStringLiteral(TARV_SOURCE_DIR "/data/") + QLatin1String(table),
-            dir + u'/' + QLatin1String(table));
+    bench::writeServiceDir(state, dir);
     QFile ini(dir + QStringLiteral("/tarvane.ini"));
     return ini.open(QIODevice::WriteOnly)
         && ini.write("[web]\nenabled=true\nlisten=127.0.0.1:0\n") > 0;
@@ -126,17 +100,17 @@ int main(int argc, char **argv)
     }
 
     runFor(3s);
-    const double cpu0 = processCpuSeconds(pid);
+    const double cpu0 = bench::processCpuSeconds(pid);
     const qint64 received0 = received;
     const auto wall0 = Clock::now();
-    const long rss0 = processResidentKb(pid);
+    const long rss0 = bench::processResidentKb(pid);
     for (int s = 60; s <= seconds; s += 60) {
         runFor(60s);
-        std::printf("after %2d min: service VmRSS %ld kB\n", s / 60, processResidentKb(pid));
+        std::printf("after %2d min: service VmRSS %ld kB\n", s / 60, bench::processResidentKb(pid));
         std::fflush(stdout);
     }
     runFor(std::chrono::seconds(seconds % 60));
-    const double cpu = processCpuSeconds(pid) - cpu0;
+    const double cpu = bench::processCpuSeconds(pid) - cpu0;
     const double wall = std::chrono::duration<double>(Clock::now() - wall0).count();
     int open = 0;
     for (const auto &page : pages)
@@ -145,8 +119,8 @@ int main(int argc, char **argv)
         "measured %.1f s wall after a 3 s warm-up, %d of %d pages open\n", wall, open, clients);
     std::printf("service CPU %.3f s = %.3f %% of one core\n", cpu, 100.0 * cpu / wall);
     std::printf("one page receives %.0f bytes a second\n", double(received - received0) / wall);
-    std::printf(
-        "service VmRSS kB: after warm-up %ld, at the end %ld\n", rss0, processResidentKb(pid));
+    std::printf("service VmRSS kB: after warm-up %ld, at the end %ld\n", rss0,
+        bench::processResidentKb(pid));
 
     pages.clear();
     service.terminate();

@@ -54,19 +54,9 @@ Reply get(quint16 port, const QByteArray &target, const QByteArray &headers = {}
     return r;
 }
 
-// Label values as written, escapes undone in one pass.
-QString unescaped(const QString &value)
-{
-    QString out;
-    for (qsizetype i = 0; i < value.size(); ++i)
-        out += value[i] == u'\\' && ++i < value.size() ? (value[i] == u'n' ? u'\n' : value[i])
-                                                       : value[i];
-    return out;
-}
-
 // A strict reading of the Prometheus text format: a family's # HELP and # TYPE once
 // each and before its samples, which stand together; names and escaped labels as
-// the format has them. The samples, labels unescaped, go to `samples`.
+// the format has them. The samples, labels as written, go to `samples`.
 QString readMetrics(const QByteArray &text, QMap<QString, QString> &samples)
 {
     static const QRegularExpression comment(R"x(^# (HELP|TYPE) ([a-zA-Z_:][a-zA-Z0-9_:]*) (.*)$)x");
@@ -97,7 +87,7 @@ QString readMetrics(const QByteArray &text, QMap<QString, QString> &samples)
             QString key = s.captured(1);
             for (auto it = label.globalMatch(s.captured(2)); it.hasNext();) {
                 const auto l = it.next();
-                key += u' ' + l.captured(1) + u'=' + unescaped(l.captured(2));
+                key += u' ' + l.captured(1) + u'=' + l.captured(2);
             }
             if (samples.contains(key))
                 return "a sample twice: " + line;
@@ -242,7 +232,7 @@ void TestWeb::metricsAndValues()
     QMap<QString, QString> samples;
     const QString error = readMetrics(metrics.body, samples);
     QVERIFY2(error.isEmpty(), qPrintable(error));
-    QCOMPARE(samples.value("tarvane_channel_value channel=2 name=Oven \"A\" \\ 2\nnorth"),
+    QCOMPARE(samples.value(R"(tarvane_channel_value channel=2 name=Oven \"A\" \\ 2\nnorth)"),
         QString::fromLatin1(core::numberText(state.channelValues[2])));
     QVERIFY2(!samples.contains("tarvane_channel_value channel=3 name=Channel 3"), "a bad value");
     QCOMPARE(samples.value("tarvane_channel_quality channel=3 name=Channel 3"), "2");
