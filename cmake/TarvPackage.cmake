@@ -28,6 +28,9 @@ else()
     set(TARV_UNIT_DIR ${CMAKE_INSTALL_DATADIR}/tarvane2020)
 endif()
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/tarvane2020d.service DESTINATION ${TARV_UNIT_DIR})
+# A drop-in for the unit that puts the web page on the network: inactive until copied
+# under /etc (its credentials must exist first).
+install(FILES packaging/tarvane2020d-web.conf DESTINATION ${CMAKE_INSTALL_DATADIR}/tarvane2020)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tarvane2020)

@@ -13,6 +13,8 @@ packages=(
     # The service's notifications to systemd; systemd itself only for the unit's
     # checks (systemd-analyze), absent from a bare container and inert there.
     libsystemd-dev systemd
+    # The service's web page; a real browser and its driver for the page's test.
+    qt6-httpserver-dev qt6-websockets-dev chromium chromium-driver python3-selenium
 )
 
 missing=()

@@ -3,6 +3,7 @@
 #include "history/historyoutput.h"
 #include "logging/logoutput.h"
 #include "publish/publisher.h"
+#include "web/webserver.h"
 
 namespace tarv::acquisition {
 
@@ -15,6 +16,7 @@ std::vector<std::unique_ptr<Output>> registeredOutputs(
     outputs.push_back(std::make_unique<alarms::AlarmOutput>(host));
     outputs.push_back(std::make_unique<publish::Publisher>(host, options.brokerRetry));
     outputs.push_back(std::make_unique<history::HistoryOutput>(host));
+    outputs.push_back(std::make_unique<web::WebServer>(host));
     return outputs;
 }
 
