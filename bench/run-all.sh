@@ -9,7 +9,11 @@
 #   - the unattended service's share of one core and its resident memory at the
 #     line rate (as long as the line-rate run);
 #   - QoS 1 messages a second to a local broker, and the CPU per message; both
-#     line-rate runs again with publishing on (one minute each).
+#     line-rate runs again with publishing on, and with 32 alarm rules (one minute
+#     each);
+#   - an alarm's time from the frame that crosses its limit to "#D" on the wire;
+#   - the service with its web page open in one and in twenty browsers' places;
+#   - a fleet of 20 services publishing to one broker (bench/fleet for other sizes).
 #   bench/run-all.sh [--minutes M]   (length of the line-rate run; default 10)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -46,3 +50,9 @@ run "$dir/bench/bench_service" $((minutes * 60))
 run "$dir/bench/bench_publish" 10
 run "$dir/bench/bench_cpu_linerate" 60 --publish
 run "$dir/bench/bench_service" 60 --publish
+run "$dir/bench/bench_cpu_linerate" 60 --rules 32
+run "$dir/bench/bench_service" 60 --rules 32
+run "$dir/bench/bench_alarms" 1000
+run "$dir/bench/bench_web" 300 1
+run "$dir/bench/bench_web" 300 20
+run "$dir/bench/bench_fleet" 20 60

@@ -27,9 +27,12 @@ void DesktopReporter::report(const acquisition::Report &report)
 {
     // The settings files are read silently at start-up, as they always were; only
     // tarvane.ini's warnings reach the desktop program as settings reports.
+    // A web page that cannot listen is as worth a box as a bad setting.
+    const bool webFault = report.topic == acquisition::Topic::Web
+        && report.severity != acquisition::Severity::Information;
     if (report.topic == acquisition::Topic::Log)
         m_prompts.notify(report.text, report.title, iconFor(report.severity));
-    else if (report.topic == acquisition::Topic::Settings)
+    else if (report.topic == acquisition::Topic::Settings || webFault)
         m_prompts.notify(report.text, ApplicationTitle, iconFor(report.severity));
 }
 
