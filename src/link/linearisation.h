@@ -23,7 +23,7 @@ SolveResult ThermocoupleTemperature(core::Integer countsAboveZero, core::Integer
     double mvPerCount, const core::AcquisitionState &state);
 
 // The PT-100 resistance ratio R(t)/R(0) - 1, evaluated in exactly this order.
-inline double pt100Ratio(double t)
+constexpr double pt100Ratio(double t)
 {
     return t * 0.00390802 - (t * 5.802e-7) * t;
 }

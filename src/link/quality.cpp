@@ -3,6 +3,7 @@
 #include "core/numeric.h"
 #include "link/linearisation.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace tarv::link {
@@ -70,7 +71,7 @@ ChannelQuality againstEnds(double x, double first, double second, double nextToL
 ChannelQuality pt100(const core::AcquisitionState &s, int c)
 {
     // The solver clamps below its second grid point (-199.9) and at 850 deg C.
-    static const double ends[]
+    static constexpr double ends[]
         = {pt100Ratio(-199.9), pt100Ratio(-199), pt100Ratio(849), pt100Ratio(850)};
     const double ratio = double(s.rawCounts[c]) / double(s.rtdCal[c]) - 1;
     return againstEnds(ratio, ends[0], ends[1], ends[2], ends[3]);
@@ -152,7 +153,12 @@ ChannelQuality assessChannel(
 
 void AssessChannels(core::AcquisitionState &state, const ChannelFailures &failures)
 {
-    const std::optional<core::Integer> coldJunction = core::toInteger(state.ambientTemp);
+    // Rounding the ambient costs more than assessing a channel: only for thermocouples.
+    const bool anyThermocouple
+        = std::any_of(state.inputType.begin(), state.inputType.begin() + core::ChannelCount,
+            [](core::Integer t) { return t == 5 || t == 6; });
+    const std::optional<core::Integer> coldJunction
+        = anyThermocouple ? core::toInteger(state.ambientTemp) : std::nullopt;
     auto failure = failures.begin(); // in channel order, at most one each
     for (int c = 0; c < core::ChannelCount; ++c) {
         const bool failed = failure != failures.end() && failure->channel == c;
