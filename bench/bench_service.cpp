@@ -25,16 +25,6 @@ using namespace tarv;
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-namespace {
-
-void runFor(std::chrono::milliseconds duration)
-{
-    const auto end = Clock::now() + duration;
-    testsupport::runUntil([&] { return Clock::now() >= end; }, duration + 1s, 200ms);
-}
-
-} // namespace
-
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
@@ -71,16 +61,16 @@ int main(int argc, char **argv)
     }
     const qint64 pid = service.processId();
 
-    runFor(3s);
+    bench::runFor(3s);
     const double cpu0 = bench::processCpuSeconds(pid);
     const auto wall0 = Clock::now();
     const long rss0 = bench::processResidentKb(pid);
     for (int s = 60; s <= seconds; s += 60) {
-        runFor(60s);
+        bench::runFor(60s);
         std::printf("after %2d min: service VmRSS %ld kB\n", s / 60, bench::processResidentKb(pid));
         std::fflush(stdout);
     }
-    runFor(std::chrono::seconds(seconds % 60));
+    bench::runFor(std::chrono::seconds(seconds % 60));
     const double cpu = bench::processCpuSeconds(pid) - cpu0;
     const double wall = std::chrono::duration<double>(Clock::now() - wall0).count();
     const long rss1 = bench::processResidentKb(pid);

@@ -30,12 +30,6 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-void runFor(std::chrono::milliseconds duration)
-{
-    const auto end = Clock::now() + duration;
-    testsupport::runUntil([&] { return Clock::now() >= end; }, duration + 1s, 200ms);
-}
-
 // A working directory calibrated for the simulated card, logging every second, with
 // the page on a free loopback port.
 bool prepare(const QString &dir)
@@ -99,17 +93,17 @@ int main(int argc, char **argv)
         page->open(QUrl("ws://" + base + "live"));
     }
 
-    runFor(3s);
+    bench::runFor(3s);
     const double cpu0 = bench::processCpuSeconds(pid);
     const qint64 received0 = received;
     const auto wall0 = Clock::now();
     const long rss0 = bench::processResidentKb(pid);
     for (int s = 60; s <= seconds; s += 60) {
-        runFor(60s);
+        bench::runFor(60s);
         std::printf("after %2d min: service VmRSS %ld kB\n", s / 60, bench::processResidentKb(pid));
         std::fflush(stdout);
     }
-    runFor(std::chrono::seconds(seconds % 60));
+    bench::runFor(std::chrono::seconds(seconds % 60));
     const double cpu = bench::processCpuSeconds(pid) - cpu0;
     const double wall = std::chrono::duration<double>(Clock::now() - wall0).count();
     int open = 0;

@@ -4,15 +4,26 @@
 // the desktop program leaves it, and another process's CPU time and resident memory.
 
 #include "core/settingsfiles.h"
+#include "support/endtoend.h"
 
 #include <QFile>
 #include <QString>
 
+#include <chrono>
 #include <cstdio>
 
 #include <unistd.h>
 
 namespace tarv::bench {
+
+// Lets the event loop run for the whole duration, the service's output read as it comes.
+inline void runFor(std::chrono::milliseconds duration)
+{
+    using namespace std::chrono_literals;
+    const auto end = std::chrono::steady_clock::now() + duration;
+    testsupport::runUntil(
+        [&] { return std::chrono::steady_clock::now() >= end; }, duration + 1s, 200ms);
+}
 
 // The three settings files from the state, and the shipped tables, in dir.
 inline void writeServiceDir(const core::AcquisitionState &state, const QString &dir)

@@ -129,6 +129,9 @@ void TestPublisher::settingsFile()
                  s.commands, qPrintable(read.password), qPrintable(s.topicPrefix)),
         expected);
     QCOMPARE(QStringLiteral("%1,%2").arg(read.problems.size()).arg(read.warnings.size()), problems);
+    // A refused prefix is named as it stands in the file, a NUL as \0, so it can be found.
+    if (ini.startsWith("[mqtt]\ntopic_prefix="))
+        QVERIFY(read.problems.value(0).startsWith(QString::fromUtf8(ini.mid(7) + ' ')));
 }
 
 // Every value in the one shortest plain form; JSON has no text for NaN, so null, and
@@ -660,6 +663,7 @@ void TestPublisher::willAndCleanStop()
             {QStringLiteral("--dir"), rig.dir.path(), QStringLiteral("--no-log")});
         QTRY_COMPARE(dash.last("rig/status").value_or(BrokerMessage()).payload, "online");
         QCOMPARE(dash.last(QStringLiteral("rig/card"))->payload, "disconnected");
+        QCOMPARE(dash.last(QStringLiteral("rig/card"))->qos, 0); // as configured; asked for 1
         ::kill(pid_t(service.processId()), signal);
         QVERIFY(service.waitForFinished(5000));
         QTRY_COMPARE(dash.last("rig/status").value_or(BrokerMessage()).payload, "offline");

@@ -130,7 +130,7 @@ BrokerClient::BrokerClient()
         auto *client = static_cast<BrokerClient *>(self);
         const QMutexLocker lock(&client->m_mutex);
         client->m_messages.append({QString::fromUtf8(m->topic),
-            QByteArray(static_cast<const char *>(m->payload), m->payloadlen), m->retain});
+            QByteArray(static_cast<const char *>(m->payload), m->payloadlen), m->retain, m->qos});
     });
 }
 

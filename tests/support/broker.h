@@ -72,6 +72,7 @@ struct BrokerMessage
     QString topic;
     QByteArray payload;
     bool retained = false;
+    int qos = 0; // as delivered: the lower of the publisher's and the subscription's
 };
 
 // A test's own MQTT peer. libmosquitto runs it on a thread of its own, so messages
