@@ -281,6 +281,10 @@ void TestPublisher::publishesTheCardAndTakesCommands()
     QTRY_VERIFY(service.publisher().isConnected());
     QVERIFY(dash.publish(QStringLiteral("rig/do/set"), R"({"line": 3, "state": false})"));
     QCOMPARE(rig.pty.waitForBytes(1, 300ms), QByteArray());
+    // Turned off: not connected from that moment, in the status as in the metrics.
+    writeIni(rig.dir.path(), broker.port(), {{"enabled", "false"}});
+    service.reload();
+    QVERIFY(!service.publisher().isConnected());
 }
 
 // The simulated card opens a PT-100 and mends it: the journal says so once each way,
