@@ -4,6 +4,7 @@
 #include "publish/commands.h"
 #include "publish/discovery.h"
 #include "publish/messagequeue.h"
+#include "publish/mqttconnection.h"
 #include "publish/payloads.h"
 #include "publish/publisher.h"
 #include "support/broker.h"
@@ -98,7 +99,7 @@ void TestPublisher::settingsFile_data()
                                         << "0,0";
     // A hand-edited file: each bad value falls back to its default, and says so.
     QTest::newRow("bad values") << QByteArray(
-        "[mqtt]\nenabled=maybe\nport=70000\nqos=2\nkeepalive=1\ncert_file=c\n"
+        "[mqtt]\nenabled=maybe\nport=65536\nqos=2\nkeepalive=1\ncert_file=c\n"
         "password_file=missing\n")
                                 << "0,1883,0,30,0,,"
                                 << "6,0";
@@ -282,9 +283,12 @@ void TestPublisher::publishesTheCardAndTakesCommands()
     QVERIFY(dash.publish(QStringLiteral("rig/do/set"), R"({"line": 3, "state": false})"));
     QCOMPARE(rig.pty.waitForBytes(1, 300ms), QByteArray());
     // Turned off: not connected from that moment, in the status as in the metrics.
-    writeIni(rig.dir.path(), broker.port(), {{"enabled", "false"}});
+    writeIni(rig.dir.path(), broker.port(), {{"enabled", "false"}, {"qos", "0"}});
     service.reload();
     QVERIFY(!service.publisher().isConnected());
+    rig.tick(1);
+    QVERIFY(rig.frame(rig.pty)); // not published, so not counted as lost either
+    QCOMPARE(service.publisher().dropped(), 0u);
 }
 
 // The simulated card opens a PT-100 and mends it: the journal says so once each way,
@@ -723,6 +727,15 @@ void TestPublisher::unreachableBroker()
     // The kernel repeats a connect's first knock after a second; let that pass.
     QTest::qWait(1500);
     QCOMPARE(hole.heard, QByteArray());
+
+    // A probe's answer names its own limit.
+    publish::MqttConnection probe;
+    QSignalSpy probed(&probe, &publish::MqttConnection::probed);
+    probe.probe(
+        publish::connectionParams(publish::readPublishSettings(rig.dir.path()).settings, {}),
+        300ms);
+    QVERIFY(probed.wait());
+    QCOMPARE(probed.at(0).at(0), "the broker did not answer within 0.3 s");
 }
 
 QTEST_MAIN(TestPublisher)
