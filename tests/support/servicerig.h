@@ -9,6 +9,7 @@
 #include "support/ptypair.h"
 #include "support/testfiles.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -33,6 +34,7 @@ struct ServiceRig
         [this](const QByteArray &l) { output << QString::fromUtf8(l.trimmed()); }};
     FakeClock clock;
     std::unique_ptr<service::AcquisitionService> service;
+    QString startedIn; // the test's own working directory, given back at the end
 
     ServiceRig()
     {
@@ -48,6 +50,12 @@ struct ServiceRig
                 path(QLatin1String(table)));
         writeSettings();
     }
+    ~ServiceRig()
+    {
+        service.reset(); // its last log line still goes where it ran
+        if (!startedIn.isEmpty())
+            QDir::setCurrent(startedIn);
+    }
     QString path(const QString &name) const { return dir.filePath(name); }
     void writeSettings()
     {
@@ -60,6 +68,12 @@ struct ServiceRig
     service::AcquisitionService &start(service::ServiceOptions options = {})
     {
         options.dir = dir.path();
+        // Run where the unit runs it, in its directory: a default, relative log name
+        // lands there and not in the test's working directory.
+        if (startedIn.isEmpty())
+            startedIn = QDir::currentPath();
+        if (!QDir::setCurrent(dir.path()))
+            qWarning() << "cannot work in" << dir.path();
         options.brokerRetry = std::chrono::milliseconds(50); // a broker's return is seen soon
         service = std::make_unique<service::AcquisitionService>(options, clock, journal);
         if (!service->start())
