@@ -26,7 +26,6 @@
 
 using namespace tarv;
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
 
 namespace {
 
@@ -94,18 +93,11 @@ int main(int argc, char **argv)
     }
 
     bench::runFor(3s);
-    const double cpu0 = bench::processCpuSeconds(pid);
     const qint64 received0 = received;
-    const auto wall0 = Clock::now();
-    const long rss0 = bench::processResidentKb(pid);
-    for (int s = 60; s <= seconds; s += 60) {
-        bench::runFor(60s);
-        std::printf("after %2d min: service VmRSS %ld kB\n", s / 60, bench::processResidentKb(pid));
-        std::fflush(stdout);
-    }
-    bench::runFor(std::chrono::seconds(seconds % 60));
-    const double cpu = bench::processCpuSeconds(pid) - cpu0;
-    const double wall = std::chrono::duration<double>(Clock::now() - wall0).count();
+    const bench::Watched run = bench::watchProcess(pid, seconds);
+    const double cpu = run.cpu;
+    const double wall = run.wall;
+    const long rss0 = run.residentAtStart;
     int open = 0;
     for (const auto &page : pages)
         open += page->state() == QAbstractSocket::ConnectedState;

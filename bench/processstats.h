@@ -61,4 +61,31 @@ inline long processResidentKb(qint64 pid)
     return -1;
 }
 
+// Another process watched for `seconds`, its resident memory printed each minute: the
+// CPU it took and the wall time passed.
+struct Watched
+{
+    double cpu = 0;
+    double wall = 0;
+    long residentAtStart = 0;
+};
+
+inline Watched watchProcess(qint64 pid, int seconds)
+{
+    using namespace std::chrono_literals;
+    Watched w;
+    const double cpu0 = processCpuSeconds(pid);
+    const auto wall0 = std::chrono::steady_clock::now();
+    w.residentAtStart = processResidentKb(pid);
+    for (int s = 60; s <= seconds; s += 60) {
+        runFor(60s);
+        std::printf("after %2d min: service VmRSS %ld kB\n", s / 60, processResidentKb(pid));
+        std::fflush(stdout);
+    }
+    runFor(std::chrono::seconds(seconds % 60));
+    w.cpu = processCpuSeconds(pid) - cpu0;
+    w.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
+    return w;
+}
+
 } // namespace tarv::bench

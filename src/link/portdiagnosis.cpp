@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <cerrno>
+#include <cstring>
 
 #ifdef Q_OS_UNIX
 #include <csignal>
@@ -97,7 +98,8 @@ PortProblem diagnoseOpenFailure(const QString &device, const QString &qtError)
     const int fd = ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     const int error = errno;
     if (fd >= 0) {
-        ::close(fd);
+        if (::close(fd) != 0)
+            qWarning("%s: close: %s", qPrintable(device), std::strerror(errno));
         return {PortFault::Other, QStringLiteral("%1: %2").arg(device, qtError)};
     }
     switch (faultForOpenError(error)) {

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -58,15 +59,17 @@ UnixSignals::UnixSignals(QObject *parent)
         fail("sigaction(SIGPIPE)");
 }
 
-// At the end nothing is left to tell about a call that fails here.
+// At the end a call that fails here can only be said on standard error, the journal.
 UnixSignals::~UnixSignals()
 {
     for (const int number : Handled)
-        setDisposition(number, SIG_DFL);
-    setDisposition(SIGPIPE, SIG_DFL);
+        if (!setDisposition(number, SIG_DFL))
+            qWarning("sigaction(%d): %s", number, std::strerror(errno));
+    if (!setDisposition(SIGPIPE, SIG_DFL))
+        qWarning("sigaction(SIGPIPE): %s", std::strerror(errno));
     for (int &end : g_pair) {
-        if (end >= 0)
-            ::close(end);
+        if (end >= 0 && ::close(end) != 0)
+            qWarning("signal socket: close: %s", std::strerror(errno));
         end = -1;
     }
 }
