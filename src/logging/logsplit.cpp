@@ -56,10 +56,12 @@ bool parseStamp(const QString &text, SplitFile &file)
 
 QString splitFilePath(const QString &path, Split split, const QDateTime &local)
 {
+    if (split == Split::None)
+        return path;
     const QFileInfo info(path);
     // A name that ends in a folder's separator is refused when it is opened, as it
     // is without a split; a dated file inside that folder would be a surprise.
-    if (split == Split::None || info.fileName().isEmpty())
+    if (info.fileName().isEmpty())
         return path;
     const NameParts parts = nameParts(info.fileName());
     QString stamp = local.date().toString(QStringLiteral("yyyy-MM-dd"));
